@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The program names files with the directory texts of a Windows station ("..\tmp\" + name).
+// These functions take such texts and turn '\' into '/' where they touch the disk.
+namespace torven::platform {
+
+// The path as the disk knows it: every backslash becomes a slash.
+std::string hostPath(std::string_view path);
+
+// A text that differs whenever the file was modified: the modification time to the
+// nanosecond and the size. "NO FILE INFORMATION" when the file's status cannot be read.
+std::string fileStateText(const std::string& path);
+
+bool isDirectory(const std::string& path);
+std::optional<std::uint64_t> fileSize(const std::string& path);
+
+// The whole content of a file, read as bytes; none when it cannot be read.
+std::optional<std::string> readWholeFile(const std::string& path);
+
+// Names (without directory) of the regular files in a directory whose names end in
+// suffix, in the order the directory lists them; empty when the directory cannot be read.
+std::vector<std::string> listFiles(const std::string& directory, std::string_view suffix);
+
+// Copies source over target so that no other process ever sees a partial target: the
+// bytes go to a hidden temporary name in the target's folder (never ending in ".csv"),
+// are flushed, and the temporary file is renamed over the target. False on any failure,
+// in which case the target is unchanged and no temporary file is left behind.
+bool copyFileAtomically(const std::string& source, const std::string& target);
+
+// Brings target up to date with source when target holds exactly the first
+// `knownSize` bytes of source: appends the rest. Falls back to copyFileAtomically when
+// the sizes do not match. False when neither worked.
+bool extendCopy(const std::string& source, const std::string& target, std::uint64_t knownSize);
+
+bool removeFile(const std::string& path);
+// rename(2): replaces an existing target atomically.
+bool renameFile(const std::string& from, const std::string& to);
+
+}  // namespace torven::platform

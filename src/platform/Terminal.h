@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+
+#include "platform/ScreenBuffer.h"
+
+namespace torven::platform {
+
+// Mirrors a ScreenBuffer onto a real terminal with ECMA-48 escape sequences. After every
+// change the cells that differ from what the terminal was last sent are redrawn, so the
+// terminal always shows exactly the shadow screen: wrapping and scrolling never get out of
+// step. Control bytes and bytes above 0x7E go to the terminal as '?'. Without an output
+// (not attached, or not a terminal) only the shadow is kept.
+class Terminal {
+public:
+    Terminal() = default;
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+    ~Terminal();
+
+    // Starts drawing on the given descriptor when it is a terminal; true when it is.
+    bool attach(int outputDescriptor);
+    // Restores colours and cursor on the terminal and stops drawing.
+    void detach();
+    bool attached() const { return output_ >= 0; }
+
+    void write(std::string_view bytes);
+    void clear();
+    void moveCursor(int x, int y);
+    void setAttribute(std::uint8_t attribute);
+    // Asks the terminal to resize its window (ESC[8;rows;cols t); ignored where unsupported.
+    void requestWindowSize(int columns, int rows);
+
+    const ScreenBuffer& screen() const { return screen_; }
+
+private:
+    void flush();
+
+    ScreenBuffer screen_;
+    ScreenBuffer shown_;
+    bool shownValid_ = false;
+    int output_ = -1;
+};
+
+}  // namespace torven::platform

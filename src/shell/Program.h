@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/SignalWatcher.h"
+
+namespace torven {
+
+class SiteConfiguration;
+
+inline constexpr const char* versionText = "0.40";
+
+// The program: start-up (console, configuration, banner, countdown), the menu loop and the
+// normal end. Returns the exit status, 0.
+int runProgram(SiteConfiguration& site);
+
+// Loads the configuration when its file changed since the last attempt; while loads fail,
+// shows the red error box every 2000 ms until the file changes again. True when this call
+// loaded a configuration.
+bool reloadConfiguration(SiteConfiguration& site);
+
+// The red configuration error box with the latest event log entry.
+void showErrorBox(SiteConfiguration& site);
+
+// "SYSTEM SHUTDOWN:" and the time of the last pass.
+void showShutdownTime(SiteConfiguration& site);
+
+// The orderly end on Control-C (or SIGTERM / SIGHUP): log, stop the controller, disconnect,
+// flash the CONTROL-C box, shutdown time, dump, exit status -1. Never returns.
+[[noreturn]] void onStopSignal(SiteConfiguration& site, platform::StopSignal signal);
+
+}  // namespace torven

@@ -1,0 +1,6 @@
+#include "config/SiteConfiguration.h"
+#include "shell/Program.h"
+
+int main() {
+    return torven::runProgram(torven::programSite());
+}
