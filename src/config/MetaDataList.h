@@ -26,7 +26,7 @@ extern const std::span<const MetaDataKeyword> siteKeywords;
 // An ordered list of named text values. Which names it accepts is fixed when it is set up
 // from a keyword table; names are compared without regard to the letter case of A-Z.
 class MetaDataList {
-public:
+  public:
     // Adds one empty entry per keyword, in table order. An entry that cannot be added is a
     // FATAL event.
     void registerKeywords(std::span<const MetaDataKeyword> keywords);
@@ -47,7 +47,7 @@ public:
     int count() const { return static_cast<int>(entries_.size()); }
     const std::vector<MetaDataEntry>& entries() const { return entries_; }
 
-private:
+  private:
     std::vector<MetaDataEntry> entries_;
 };
 

@@ -9,7 +9,7 @@ namespace torven {
 // A text file read in text mode: a CR LF pair arrives as one line feed, so files saved on
 // Windows and on Linux read alike. One character can be pushed back.
 class TextReader {
-public:
+  public:
     static constexpr int endOfText = -1;
 
     explicit TextReader(std::string content);
@@ -21,7 +21,7 @@ public:
     void unget();
     bool atEnd() const { return position_ >= text_.size(); }
 
-private:
+  private:
     std::string text_;
     std::size_t position_ = 0;
 };
