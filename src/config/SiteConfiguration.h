@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,7 +15,7 @@ namespace torven {
 // configuration file's state, the site metadata, the console and the operating-mode
 // controller with the devices, the streams and the clock.
 class SiteConfiguration {
-public:
+  public:
     SiteConfiguration();
     SiteConfiguration(const SiteConfiguration&) = delete;
     SiteConfiguration& operator=(const SiteConfiguration&) = delete;
@@ -38,16 +37,22 @@ public:
 
     const std::string& configFilePath() const { return configFilePath_; }
     const MetaDataList& siteMetaData() const { return siteMetaData_; }
+    // The metadata lists by name; the site's list is entered as "Site" at every load.
+    const std::vector<std::pair<std::string, const MetaDataList*>>& metaDataCatalogue() const {
+        return metaDataCatalogue_;
+    }
 
     Console console;
     ModeController modeController;
 
-private:
+  private:
     void registerSiteKeywords();
     bool readSiteLine(TextReader& reader);
     bool readDeviceLine(TextReader& reader, const MetaDataEntry& devicePair);
     bool readChannelLine(TextReader& reader, const MetaDataEntry& channelPair);
+    bool setSiteValue(const MetaDataEntry& item);
     bool checkIds() const;
+    bool checkIdCharacters() const;
     bool checkPorts() const;
 
     std::string configFileTime_;

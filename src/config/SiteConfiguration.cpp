@@ -1,0 +1,224 @@
+#include "config/SiteConfiguration.h"
+
+#include <new>
+#include <optional>
+
+#include "config/DecimalValue.h"
+#include "config/NameValueReader.h"
+#include "eventlog/EventLog.h"
+#include "platform/FileSystem.h"
+
+namespace torven {
+
+namespace {
+
+const std::string configFileName = "TORVEN_config.txt";
+
+// Reads past the rest of the line: every item up to the next line-structure marker.
+void skipToMarker(TextReader& reader, MetaDataEntry& item) {
+    while (readNameValue(reader, item)) {
+    }
+}
+
+// A stream ID becomes part of a data file name, so it must not hold a path separator or a
+// control character.
+bool isValidIdCharacter(char c) {
+    const auto code = static_cast<unsigned char>(c);
+    return c != '/' && c != '\\' && code >= 0x20 && code != 0x7F;
+}
+
+}  // namespace
+
+SiteConfiguration::SiteConfiguration() : console(tmpDirectory + "Console.txt") {}
+
+SiteConfiguration& programSite() {
+    static SiteConfiguration site;
+    return site;
+}
+
+bool SiteConfiguration::loadConfiguration() {
+    configFilePath_ = confDirectory + configFileName;
+    configFileTime_ = platform::fileStateText(configFilePath_);
+    modeController.devices.clear();
+    modeController.dataLogger.clear();
+
+    std::optional<TextReader> reader = TextReader::open(configFilePath_);
+    if (!reader) {
+        logEvent(LogLevel::ERROR, "Cannot open Site Configuration file: " + configFilePath_);
+        return false;
+    }
+    siteMetaData_.clear();
+    registerSiteKeywords();
+
+    MetaDataEntry item;
+    while (!reader->atEnd()) {
+        if (!readNameValue(*reader, item))
+            continue;
+        bool lineAccepted = false;
+        if (namesEqual(item.name, "SITE")) {
+            lineAccepted = setSiteValue(item) && readSiteLine(*reader);
+        } else if (namesEqual(item.name, "DEVICE")) {
+            lineAccepted = readDeviceLine(*reader, item);
+        } else if (namesEqual(item.name, "CHANNEL")) {
+            lineAccepted = readChannelLine(*reader, item);
+        } else {
+            logEvent(LogLevel::ERROR, "Invalid configuration keyword: " + item.name);
+        }
+        if (!lineAccepted)
+            return false;
+    }
+    return checkIds() && checkIdCharacters() && checkPorts();
+}
+
+bool SiteConfiguration::configurationChanged() const {
+    return platform::fileStateText(configFilePath_) != configFileTime_;
+}
+
+std::string SiteConfiguration::siteId() const {
+    std::string id;
+    if (!siteMetaData_.getValue("Site", id)) {
+        logEvent(LogLevel::FATAL, "Unique Site ID undefined, cannot continue program");
+    }
+    return id;
+}
+
+std::string SiteConfiguration::siteMetaDataText(const std::string& prefix,
+                                                const std::string& separator) const {
+    return siteMetaData_.toText(prefix, separator);
+}
+
+// Sets the site list up anew and enters it in the catalogue, replacing the entry of an
+// earlier load so that reloads do not grow the catalogue.
+void SiteConfiguration::registerSiteKeywords() {
+    siteMetaData_.registerKeywords(siteKeywords);
+    for (auto& [name, list] : metaDataCatalogue_) {
+        if (name == "Site") {
+            list = &siteMetaData_;
+            return;
+        }
+    }
+    try {
+        metaDataCatalogue_.emplace_back("Site", &siteMetaData_);
+    } catch (const std::bad_alloc&) {
+        logEvent(LogLevel::ERROR, "Cannot Register MetaData, out of memory!?");
+    }
+}
+
+bool SiteConfiguration::setSiteValue(const MetaDataEntry& item) {
+    std::string message;
+    if (siteMetaData_.setValue(item, message))
+        return true;
+    logEvent(LogLevel::ERROR, message);
+    return false;
+}
+
+bool SiteConfiguration::readSiteLine(TextReader& reader) {
+    MetaDataEntry item;
+    while (readNameValue(reader, item)) {
+        if (!setSiteValue(item))
+            return false;
+    }
+    return true;
+}
+
+bool SiteConfiguration::readDeviceLine(TextReader& reader, const MetaDataEntry& devicePair) {
+    PhysicalDevice* device = modeController.devices.addDevice(devicePair.value, "");
+    if (device == nullptr) {
+        logEvent(LogLevel::ERROR, devicePair.value + " No such Physical Device type is defined");
+        return false;
+    }
+    MetaDataEntry item;
+    if (!readNameValue(reader, item) || !namesEqual(item.name, "PORT")) {
+        logEvent(LogLevel::ERROR, "Port for device " + devicePair.value + " is undefined");
+        return false;
+    }
+    device->setPort(item.value);
+    skipToMarker(reader, item);
+    return true;
+}
+
+bool SiteConfiguration::readChannelLine(TextReader& reader, const MetaDataEntry& channelPair) {
+    PhysicalDevice* device = modeController.devices.lastDevice();
+    if (device == nullptr) {
+        logEvent(LogLevel::ERROR, "Config file has defined a channel before a device");
+        return false;
+    }
+    // A marker read in place of the pair carries the name "FILE", so it fails here too.
+    MetaDataEntry item;
+    readNameValue(reader, item);
+    if (!namesEqual(item.name, "DATATYPE")) {
+        logEvent(LogLevel::ERROR, "Invalid, 'DataType' expected in config file");
+        return false;
+    }
+    DataCollectionType* type = modeController.dataLogger.createType(item.value);
+    if (type == nullptr) {
+        logEvent(LogLevel::FATAL,
+                 "Software Error: Could not allocate Measurement Type " + item.value);
+        return false;
+    }
+    type->registerKeywords();
+    type->readSampleRate();
+    if (!namesEqual(channelPair.name, "Channel")) {
+        logEvent(LogLevel::ERROR, "Invalid, channel expected in config file");
+        return false;
+    }
+    if (!type->bindChannel(*device, decimalValue(channelPair.value))) {
+        logEvent(LogLevel::ERROR, "Invalid channel Number: " + channelPair.value);
+        return false;
+    }
+    std::string message;
+    while (readNameValue(reader, item)) {
+        if (!type->metaData().setValue(item, message)) {
+            logEvent(LogLevel::ERROR, message);
+            return false;
+        }
+    }
+    type->buildId();
+    type->readSampleRate();
+    return true;
+}
+
+// Every pair of streams, earlier against later: an empty ID is reported and passed over;
+// two equal IDs fail the load, since the ID names the stream's data files.
+bool SiteConfiguration::checkIds() const {
+    const DataLogger& streams = modeController.dataLogger;
+    for (int earlier = 0; earlier < streams.count(); ++earlier) {
+        const std::string id = streams.typeAt(earlier)->id();
+        for (int later = earlier + 1; later < streams.count(); ++later) {
+            if (id.empty()) {
+                logEvent(LogLevel::ERROR, "ID is null for: " + streams.typeAt(earlier)->typeName());
+            } else if (id == streams.typeAt(later)->id()) {
+                logEvent(LogLevel::ERROR, "Not Unique IDS : " + id);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool SiteConfiguration::checkIdCharacters() const {
+    const DataLogger& streams = modeController.dataLogger;
+    for (int index = 0; index < streams.count(); ++index) {
+        const std::string id = streams.typeAt(index)->id();
+        for (char c : id) {
+            if (!isValidIdCharacter(c)) {
+                logEvent(LogLevel::ERROR, "Invalid character in ID: " + id);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool SiteConfiguration::checkPorts() const {
+    const DeviceRegistry& devices = modeController.devices;
+    for (int index = 0; index < devices.count(); ++index) {
+        if (devices.deviceAt(index)->port() == "COM*" && devices.count() > 1) {
+            logEvent(LogLevel::ERROR, "COM* is ONLY okay if it is the only device in the system");
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace torven
