@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "collection/DataLogger.h"
 #include "devices/DeviceRegistry.h"
@@ -18,26 +20,35 @@ class SiteConfiguration;
 // hands finished files over every 15 seconds; calibration does the same device work without
 // files; stopped only hands files over.
 class ModeController {
-public:
+  public:
     void step(SiteConfiguration& site, DataLoggingMode requested);
     std::string modeName() const { return modeDisplayName(mode_); }
     DataLoggingMode mode() const { return mode_; }
+
+    // Where a pass takes its time from (seconds since the epoch); without one, the system
+    // clock. Tests drive the controller through chosen instants with it.
+    void setTimeSource(std::function<std::int64_t()> timeSource) {
+        timeSource_ = std::move(timeSource);
+    }
 
     DataLogger dataLogger;
     DeviceRegistry devices;
     TimeStamp clock;
 
-private:
+  private:
     void enter(SiteConfiguration& site, DataLoggingMode requested);
     void leave();
     void exitDataCollection();
     void exitCalibration();
+    void pass(SiteConfiguration& site);
     void dataCollectionPass(SiteConfiguration& site);
-    void calibrationPass(SiteConfiguration& site);
+    void calibrationPass();
+    void readDevices();
     void handOverAll(SiteConfiguration& site);
 
     std::int32_t lastLoggedSecond_ = 0;
     DataLoggingMode mode_ = DataLoggingMode::Initialize;
+    std::function<std::int64_t()> timeSource_;
 };
 
 }  // namespace torven
