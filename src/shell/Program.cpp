@@ -1,0 +1,151 @@
+#include "shell/Program.h"
+
+#include <string>
+
+#include "config/SiteConfiguration.h"
+#include "eventlog/EventLog.h"
+#include "platform/ProgramLock.h"
+#include "shell/MenuLoop.h"
+
+namespace torven {
+
+namespace {
+
+constexpr int countdownSeconds = 5;
+constexpr int flashFrames = 6;
+
+constexpr const char* errorBox =
+    "\n\n**************************************\n"
+    "*               ERROR                *\n"
+    "**************************************\n"
+    "Time:     %s\n"
+    "Message : %s\n"
+    "\n"
+    " Fix the configuration problem and the\n"
+    " application will try to recover      ";
+
+constexpr const char* controlCBox =
+    "+-------------------------------+\n"
+    "|                               |\n"
+    "|       C O N T R O L - C       |\n"
+    "|                               |\n"
+    "| ***  Program Terminating  *** |\n"
+    "+-------------------------------+\n";
+
+// Five seconds in which any key (also one pressed earlier) chooses calibration.
+DataLoggingMode countDown(Console& console) {
+    for (int second = countdownSeconds; second >= 1; --second) {
+        console.printf("Starting in %d Second(s)\r", second);
+        platform::ProgramLock::sleepReleased(1000);
+        if (console.pollKey() != 0) {
+            console.print("OK. Entering Calibration mode\n");
+            return DataLoggingMode::CALIBRATE;
+        }
+    }
+    return DataLoggingMode::DATALOG;
+}
+
+std::string stopMessage(platform::StopSignal signal) {
+    switch (signal) {
+        case platform::StopSignal::Interrupt:
+            return "User pressed Control-C to terminate program";
+        case platform::StopSignal::Terminate:
+            return "Received termination signal (SIGTERM) to terminate program";
+        case platform::StopSignal::HangUp:
+            return "Received hang-up signal (SIGHUP) to terminate program";
+    }
+    return "";
+}
+
+void flashControlC(Console& console) {
+    for (int frame = 0; frame < flashFrames; ++frame) {
+        if (frame % 2 == 0) {
+            console.setAlertColours();
+        } else {
+            console.setAlertTextColours();
+        }
+        console.clearScreen();
+        console.print(controlCBox);
+        // The handler keeps the lock to the end, so this is a plain sleep.
+        platform::sleepMilliseconds(100);
+    }
+}
+
+}  // namespace
+
+int runProgram(SiteConfiguration& site) {
+    // First of all, so that every thread started later inherits the blocked stop signals.
+    platform::SignalWatcher watcher(
+        [&site](platform::StopSignal signal) { onStopSignal(site, signal); });
+    platform::ProgramLock::acquire();
+    Console& console = site.console;
+    console.attachToTerminal();
+
+    console.setNormalColours();
+    console.sizeConsoleWindow(79, 50);
+    console.clearScreen();
+    reloadConfiguration(site);
+    console.printf("TORVEN Data Collection Program.\nVersion %s\n\n", versionText);
+    console.print("\nPress any key to enter calibration mode\n");
+    console.dumpConsole();
+    const DataLoggingMode startMode = countDown(console);
+    console.print("\nStarting...");
+    logEvent(LogLevel::INFO, std::string("Starting TORVEN Application Ver ") + versionText);
+    console.dumpConsole();
+
+    runMenuLoop(site, startMode);
+
+    logEvent(LogLevel::INFO, std::string("Ending TORVEN Application Ver ") + versionText);
+    site.modeController.devices.disconnectAll();
+    showShutdownTime(site);
+    console.dumpConsole();
+    console.print("\nProgram Ending\n");
+    return 0;
+}
+
+bool reloadConfiguration(SiteConfiguration& site) {
+    if (!site.configurationChanged())
+        return false;
+    while (!site.loadConfiguration()) {
+        // The loader has logged why; the box repeats until someone changes the file.
+        while (!site.configurationChanged()) {
+            site.console.setAlertColours();
+            showErrorBox(site);
+            site.console.setNormalColours();
+            platform::ProgramLock::sleepReleased(2000);
+        }
+    }
+    return true;
+}
+
+void showErrorBox(SiteConfiguration& site) {
+    Console& console = site.console;
+    const EventLog& log = programEventLog();
+    console.clearScreen();
+    console.printf(errorBox, log.lastEventTime().c_str(), log.lastEventText().c_str());
+    console.dumpConsole();
+}
+
+void showShutdownTime(SiteConfiguration& site) {
+    const TimeStamp& clock = site.modeController.clock;
+    site.console.printf("\n\nSYSTEM SHUTDOWN:\n%s-%s-%s  %s:%s:%s\n", clock.dayText().c_str(),
+                        clock.monthName().c_str(), clock.yearText().c_str(),
+                        clock.hourText().c_str(), clock.minuteText().c_str(),
+                        clock.secondText().c_str());
+}
+
+void onStopSignal(SiteConfiguration& site, platform::StopSignal signal) {
+    // Waits until the main thread sleeps or waits for a key, and never gives the lock back:
+    // the interrupted work does not resume.
+    platform::ProgramLock::acquire();
+    logEvent(LogLevel::INFO, stopMessage(signal));
+    site.modeController.step(site, DataLoggingMode::STOPPED);
+    site.modeController.devices.disconnectAll();
+    flashControlC(site.console);
+    site.console.setNormalColours();
+    showShutdownTime(site);
+    site.console.dumpConsole();
+    platform::exitProcess(255);
+}
+
+}  // namespace torven
