@@ -1,0 +1,63 @@
+#include "platform/TextFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/FileSystem.h"
+
+namespace torven::platform {
+
+namespace {
+
+// Every line feed becomes CR LF, as a file written in text mode stores it.
+std::string toTextMode(std::string_view text) {
+    std::string stored;
+    stored.reserve(text.size() + text.size() / 16 + 2);
+    for (const char c : text) {
+        if (c == '\n')
+            stored.push_back('\r');
+        stored.push_back(c);
+    }
+    return stored;
+}
+
+}  // namespace
+
+std::optional<TextFile> TextFile::open(const std::string& path, int flags) {
+    FileDescriptor file = openDescriptor(hostPath(path), flags);
+    if (!file.isOpen())
+        return std::nullopt;
+    return TextFile(std::move(file));
+}
+
+std::optional<TextFile> TextFile::openForAppend(const std::string& path) {
+    return open(path, O_WRONLY | O_APPEND | O_CREAT);
+}
+
+std::optional<TextFile> TextFile::openForWrite(const std::string& path) {
+    return open(path, O_WRONLY | O_TRUNC | O_CREAT);
+}
+
+std::uint64_t TextFile::size() const {
+    if (!file_.isOpen())
+        return 0;
+    return file_.size().value_or(0);
+}
+
+bool TextFile::write(std::string_view text) {
+    return file_.isOpen() && file_.writeAll(toTextMode(text));
+}
+
+bool TextFile::truncate(std::uint64_t size) {
+    return file_.isOpen() && ::ftruncate(file_.get(), static_cast<off_t>(size)) == 0;
+}
+
+bool appendText(const std::string& path, std::string_view text) {
+    std::optional<TextFile> file = TextFile::openForAppend(path);
+    if (!file)
+        return false;
+    const bool written = file->write(text);
+    return file->close() && written;
+}
+
+}  // namespace torven::platform
