@@ -19,6 +19,7 @@ class TextFile {
     // Opens for writing, creating or truncating the file.
     static std::optional<TextFile> openForWrite(const std::string& path);
 
+    bool isOpen() const { return file_.isOpen(); }
     // Current size of the file in bytes (the append position); 0 when it cannot be read.
     std::uint64_t size() const;
     // Writes all of text (LF stored as CR LF); false when not every byte was written.

@@ -1,0 +1,134 @@
+#include "collection/DataLogger.h"
+
+#include <optional>
+
+#include "collection/DataCollectionTypeFactory.h"
+#include "config/SiteConfiguration.h"
+#include "eventlog/EventLog.h"
+#include "platform/FileSystem.h"
+#include "platform/TextFile.h"
+
+namespace torven {
+
+namespace {
+
+using platform::TextFile;
+
+// The first failure after the stream was writing or ready to write is reported once; a
+// stream already in error keeps retrying silently at every due row.
+void reportFileError(DataCollectionType& stream, std::string message) {
+    const CollectionStatus status = stream.status();
+    if (status != CollectionStatus::OnLine && status != CollectionStatus::Logging)
+        return;
+    stream.setStatus(CollectionStatus::FileWriteError);
+    logEvent(LogLevel::WARN, std::move(message));
+}
+
+// Logged the first time the writer meets the stream without a value after it last had one;
+// the device poll has usually marked the stream ComLinkOff before the writer runs.
+void noteLostConnection(DataCollectionType& stream) {
+    if (stream.status() == CollectionStatus::OnLine) {
+        stream.setStatus(CollectionStatus::ComLinkOff);
+    }
+    if (stream.lossLogged())
+        return;
+    stream.setLossLogged(true);
+    logEvent(LogLevel::INFO, "Data collection: Lost connection for " + stream.buildId());
+}
+
+// Cuts a data file back to the size it had before a row that did not reach it whole,
+// through the open file or, after a failed close, through the file opened again.
+bool cutBack(TextFile& file, const std::string& path, std::uint64_t size) {
+    if (!file.isOpen()) {
+        std::optional<TextFile> reopened = TextFile::openForAppend(path);
+        if (!reopened)
+            return false;
+        file = std::move(*reopened);
+    }
+    const bool cut = file.truncate(size);
+    return file.close() && cut;
+}
+
+// Appends one row (after the header when the file is empty) to the stream's file in the tmp
+// directory and brings the Data copy up to date. A row is written whole or not at all: on
+// any failure the file is cut back to what it held before, and the next due row tries again.
+void writeRow(DataCollectionType& stream, const SiteConfiguration& site) {
+    const TimeStamp& now = site.modeController.clock;
+    std::string name = stream.dataFileName(now);
+    std::optional<TextFile> file = TextFile::openForAppend(site.tmpDirectory + name);
+    if (!file) {
+        stream.startNewFile(now);
+        name = stream.dataFileName(now);
+        file = TextFile::openForAppend(site.tmpDirectory + name);
+    }
+    if (!file) {
+        reportFileError(stream, "Can't open file:" + name + " Creating new file");
+        return;
+    }
+    const std::string path = site.tmpDirectory + name;
+    const std::uint64_t sizeBefore = file->size();
+    std::string text = sizeBefore == 0 ? stream.headerText(site) : std::string();
+    text += now.dateTimeText() + ", " + stream.sampleText() + "\n";
+    const bool written = file->write(text);
+    if (!written || !file->close()) {
+        // A file that keeps part of a row is left behind; the next row starts a new one.
+        if (!cutBack(*file, path, sizeBefore))
+            stream.startNewFile(now);
+        reportFileError(stream, "Can't write file:" + name);
+        return;
+    }
+    stream.setStatus(CollectionStatus::Logging);
+    platform::extendCopy(path, site.dataDirectory + name, sizeBefore);
+}
+
+}  // namespace
+
+DataCollectionType* DataLogger::createType(const std::string& typeName) {
+    return addType(createDataCollectionType(typeName));
+}
+
+DataCollectionType* DataLogger::addType(std::unique_ptr<DataCollectionType> type) {
+    if (!type)
+        return nullptr;
+    types_.push_back(std::move(type));
+    return types_.back().get();
+}
+
+DataCollectionType* DataLogger::typeAt(int index) const {
+    if (index < 0 || index >= count())
+        return nullptr;
+    return types_[static_cast<std::size_t>(index)].get();
+}
+
+void DataLogger::resetStatuses() {
+    for (const auto& type : types_)
+        type->setStatus(CollectionStatus::OnLine);
+}
+
+void DataLogger::clear() {
+    types_.clear();
+}
+
+bool DataLogger::writeTick(const SiteConfiguration& site) {
+    for (const auto& type : types_)
+        writeStream(*type, site);
+    return true;
+}
+
+void DataLogger::writeStream(DataCollectionType& stream, const SiteConfiguration& site) {
+    if (!stream.isOnline()) {
+        noteLostConnection(stream);
+        return;
+    }
+    stream.setLossLogged(false);
+    const std::int32_t interval = stream.sampleInterval();
+    if (interval < 1 || site.modeController.clock.secondsIntoHour() % interval != 0) {
+        if (stream.status() == CollectionStatus::Logging) {
+            stream.setStatus(CollectionStatus::OnLine);
+        }
+        return;
+    }
+    writeRow(stream, site);
+}
+
+}  // namespace torven
