@@ -19,10 +19,10 @@ namespace torven {
 // frames of four 10-bit counts. The driver reports through results only; it writes nothing
 // to the event log or the screen.
 class Di194RsDevice : public PhysicalDevice {
-public:
+  public:
     static constexpr std::int32_t channels = 4;
-    static constexpr int firstPort = 1;
-    static constexpr int lastPort = 20;
+    static constexpr unsigned firstPort = 1;
+    static constexpr unsigned lastPort = 20;
     static constexpr std::size_t replySize = 20;
 
     Di194RsDevice() = default;
@@ -47,9 +47,14 @@ public:
     // or none when the read is too short (fewer than 17 bytes) or holds no frame start.
     static std::optional<std::size_t> findFrameStart(std::span<const std::uint8_t> bytes);
 
-private:
-    bool openPort(int portNumber);
-    void releasePort();
+  private:
+    bool openPort(unsigned portNumber);
+    bool handshake();
+    // Closes the port; false when the close reported an error.
+    bool releasePort();
+    // Gives up a port whose handshake failed: released, and without the stop command, since
+    // whatever answers there has not been started.
+    void abandonPort();
     bool sendCommand(std::uint8_t first, std::uint8_t second);
     bool readFrame();
     void decodeFrame(std::size_t frameStart);
