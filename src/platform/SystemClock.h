@@ -15,9 +15,9 @@ std::tm utcCalendar(std::int64_t epochSeconds);
 // The local time zone of the station computer as the C library sees it at an instant
 // (from TZ or the system's zone).
 struct LocalZone {
-    long secondsWestOfUtc = 0;   // standard offset, positive west of Greenwich
+    long secondsWestOfUtc = 0;  // standard offset, positive west of Greenwich
     bool hasDaylightRule = false;
-    int daylightFlag = 0;        // tm_isdst of the instant: >0 in effect, 0 not, <0 unknown
+    int daylightFlag = 0;  // tm_isdst of the instant: >0 in effect, 0 not, <0 unknown
     std::string standardName;
     std::string daylightName;
 };

@@ -8,7 +8,7 @@ namespace torven {
 // One instant in UTC at a resolution of one second, with the textual forms the program
 // writes, shows and logs. A new TimeStamp has every field 0 (it reads 1900-01-00 00:00:00).
 class TimeStamp {
-public:
+  public:
     // Reads the system clock, adds the offset and keeps the broken-down UTC time.
     void setToNow(std::int32_t offsetSeconds);
     // Sets the stamp to a given instant (seconds since the epoch).
@@ -27,7 +27,7 @@ public:
 
     std::int64_t seconds() const { return seconds_; }
 
-private:
+  private:
     std::int64_t seconds_ = 0;
     std::int32_t second_ = 0;
     std::int32_t minute_ = 0;
