@@ -11,10 +11,11 @@ namespace torven::platform {
 
 // Reads key presses from a terminal without echo and without waiting for Enter; Control-C
 // stays a signal. The terminal's settings are restored when the keyboard is released.
-// Without a terminal no key ever arrives, and waitForKey returns at end of input.
+// Another kind of input (a pipe, /dev/null) is read as it is, and waitForKey returns 0 at its
+// end; without any input only fed bytes arrive.
 class Keyboard {
-public:
-    Keyboard() = default;
+  public:
+    Keyboard();
     Keyboard(const Keyboard&) = delete;
     Keyboard& operator=(const Keyboard&) = delete;
     ~Keyboard();
@@ -31,12 +32,13 @@ public:
     // Bytes that count as typed before anything from the terminal (tests).
     void feed(std::string_view bytes);
 
-private:
+  private:
     bool fillPending(int timeoutMilliseconds);
-    std::optional<int> takeKey(bool waitForRest);
+    std::optional<int> takeKey();
 
-    std::string pending_;
+    std::string pending_;  // bytes read but not yet decoded into a key
     int input_ = -1;
+    bool endOfInput_ = false;
     std::unique_ptr<termios> savedSettings_;
 };
 

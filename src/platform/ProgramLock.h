@@ -1,6 +1,6 @@
 #pragma once
 
-#include <mutex>
+#include <type_traits>
 
 namespace torven::platform {
 
@@ -8,7 +8,7 @@ namespace torven::platform {
 // objects and lets go of it only while it sleeps or waits for a key; the stop-signal
 // handler takes it and keeps it until the process ends, so the two never interleave.
 class ProgramLock {
-public:
+  public:
     // Takes the lock for the calling thread.
     static void acquire();
     // Sleeps; when the calling thread holds the lock it is released for the sleep.
@@ -17,14 +17,22 @@ public:
     template <typename Wait>
     static auto released(Wait wait) {
         const bool held = heldByThisThread();
-        if (held) release();
-        auto result = wait();
-        if (held) acquire();
-        return result;
+        if (held)
+            release();
+        if constexpr (std::is_void_v<decltype(wait())>) {
+            wait();
+            if (held)
+                acquire();
+        } else {
+            auto result = wait();
+            if (held)
+                acquire();
+            return result;
+        }
     }
     static bool heldByThisThread();
 
-private:
+  private:
     static void release();
 };
 

@@ -14,11 +14,14 @@ struct ScreenCell {
 
 // The program's own copy of the console: 80 x 51 cells of character and attribute, with a
 // cursor and a current attribute. Printed bytes are processed as the Win32 console's
-// processed output does: CR, LF, TAB (to the next multiple of 8), BS and BEL act; every other
-// byte takes one cell as printed. Writing into the last column wraps to the next row, and
-// moving past the last row scrolls the buffer up by one row.
+// processed output does: LF goes to the start of the next row, CR to the start of the row,
+// TAB fills spaces up to the next multiple of 8, BS goes one column left (never past the
+// first), BEL does nothing; every other byte takes one cell as printed. Writing into the last
+// column wraps to the next row, and moving past the last row scrolls the buffer up by one
+// row, the new last row blank in the current attribute. Cursor positions are clamped to the
+// screen.
 class ScreenBuffer {
-public:
+  public:
     static constexpr int width = 80;
     static constexpr int height = 51;
 
@@ -35,8 +38,9 @@ public:
     // The characters of one row, exactly `width` of them.
     std::string rowText(int y) const;
 
-private:
+  private:
     void put(char character);
+    void tab();
     void lineFeed();
 
     std::array<ScreenCell, width * height> cells_{};

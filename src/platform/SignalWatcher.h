@@ -1,7 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <thread>
+
+struct termios;
 
 namespace torven::platform {
 
@@ -12,19 +15,29 @@ enum class StopSignal { Interrupt, Terminate, HangUp };
 // starts, so that every thread inherits the blocked signals. The handler is expected to end
 // the process.
 class SignalWatcher {
-public:
+  public:
     explicit SignalWatcher(std::function<void(StopSignal)> handler);
     SignalWatcher(const SignalWatcher&) = delete;
     SignalWatcher& operator=(const SignalWatcher&) = delete;
+    // Stops the watching thread unless a stop signal is already being handled.
     ~SignalWatcher();
 
-private:
+  private:
+    void watch();
+
     std::function<void(StopSignal)> handler_;
+    std::atomic<bool> handling_{false};
+    std::atomic<bool> stopping_{false};
     std::thread thread_;
 };
 
-// Restores the terminal (settings, colours, cursor) if the process dies of a crash signal.
+// Restores the terminal (settings, colours, cursor) if the process dies of a crash signal
+// (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT), then lets the signal take its course.
 void restoreTerminalOnCrash();
+
+// The terminal settings a crash puts back on the descriptor; the keyboard records them when
+// it takes a terminal and forgets them (nullptr) when it gives it back.
+void rememberTerminalSettings(int descriptor, const termios* settings);
 
 // Ends the process with the given status after the normal exit clean-up.
 [[noreturn]] void exitProcess(int status);

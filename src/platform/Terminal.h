@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/ScreenBuffer.h"
 
@@ -12,15 +15,17 @@ namespace torven::platform {
 // step. Control bytes and bytes above 0x7E go to the terminal as '?'. Without an output
 // (not attached, or not a terminal) only the shadow is kept.
 class Terminal {
-public:
+  public:
     Terminal() = default;
     Terminal(const Terminal&) = delete;
     Terminal& operator=(const Terminal&) = delete;
     ~Terminal();
 
-    // Starts drawing on the given descriptor when it is a terminal; true when it is.
+    // Starts drawing on the given descriptor when it is a terminal, beginning with the whole
+    // screen; true when it is.
     bool attach(int outputDescriptor);
-    // Restores colours and cursor on the terminal and stops drawing.
+    // Resets the terminal's colours, shows its cursor and stops drawing; the picture and the
+    // cursor position stay as they are.
     void detach();
     bool attached() const { return output_ >= 0; }
 
@@ -33,12 +38,15 @@ public:
 
     const ScreenBuffer& screen() const { return screen_; }
 
-private:
+  private:
     void flush();
+    void appendChangedCells(std::string& out);
+    void appendAttribute(std::string& out, std::uint8_t attribute);
 
     ScreenBuffer screen_;
-    ScreenBuffer shown_;
+    ScreenBuffer shown_;  // what the terminal was last sent
     bool shownValid_ = false;
+    std::optional<std::uint8_t> sentAttribute_;  // the terminal's colours, when known
     int output_ = -1;
 };
 
