@@ -13,8 +13,22 @@ namespace torven {
 // Colour indexes 0-15 of the console palette (black, red, green, blue, cyan, magenta,
 // yellow, white, then their bright forms).
 enum class ColourIndex : std::uint8_t {
-    Black = 0, Red, Green, Blue, Cyan, Magenta, Yellow, White,
-    Grey, BrightRed, BrightGreen, BrightBlue, BrightCyan, BrightMagenta, BrightYellow, BrightWhite
+    Black = 0,
+    Red,
+    Green,
+    Blue,
+    Cyan,
+    Magenta,
+    Yellow,
+    White,
+    Grey,
+    BrightRed,
+    BrightGreen,
+    BrightBlue,
+    BrightCyan,
+    BrightMagenta,
+    BrightYellow,
+    BrightWhite
 };
 
 // The console attribute (blue 1, green 2, red 4, intensity 8) of a foreground colour index.
@@ -25,7 +39,7 @@ std::uint8_t foregroundAttribute(ColourIndex colour);
 // Everything printed is kept in a shadow screen, which the dump reads; the real terminal
 // is drawn on only once attachToTerminal() found one.
 class Console {
-public:
+  public:
     explicit Console(std::string dumpPath);
 
     // Draws on standard output and reads keys from standard input, each when it is a
@@ -38,11 +52,11 @@ public:
     void moveCursor(int x, int y);
     void sizeConsoleWindow(int right, int bottom);
     void setColours(ColourIndex foreground, ColourIndex background);
-    void setNormalColours();      // bright white on black
-    void setInverseColours();     // black on bright white
-    void setAlertTextColours();   // bright red on black
-    void setAlertColours();       // black on bright red
-    void setHighlightColours();   // black on bright cyan
+    void setNormalColours();     // bright white on black
+    void setInverseColours();    // black on bright white
+    void setAlertTextColours();  // bright red on black
+    void setAlertColours();      // black on bright red
+    void setHighlightColours();  // black on bright cyan
 
     void print(std::string_view text);
     template <typename... Args>
@@ -65,7 +79,7 @@ public:
     // Keys typed into the console before anything from the keyboard (tests).
     void feedKeys(std::string_view bytes) { keyboard_.feed(bytes); }
 
-private:
+  private:
     std::string dumpPath_;
     platform::Terminal terminal_;
     platform::Keyboard keyboard_;

@@ -15,7 +15,7 @@ class Console;
 // for the configuration error box. A FATAL entry shows a banner on the console, waits for a
 // key and ends the program with status -1.
 class EventLog {
-public:
+  public:
     // directory is a directory text such as "..\EventLog\"; console receives the lines that
     // cannot reach the file, and the FATAL banner.
     EventLog(std::string directory, Console& console);
@@ -31,7 +31,7 @@ public:
     // What a FATAL entry does after its banner and key (tests replace the process exit).
     void setFatalExit(std::function<void()> fatalExit) { fatalExit_ = std::move(fatalExit); }
 
-private:
+  private:
     std::string directory_;
     Console& console_;
     std::string lastEventTime_;
