@@ -1,0 +1,78 @@
+#include "support/FakeDevice.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace torven::test {
+
+void FakeChannel::reset() {
+    value_ = noReading;
+    setValid(false);
+}
+
+std::string FakeChannel::valueText() const {
+    char text[32];
+    std::snprintf(text, sizeof text, "%+6.3f", value_);
+    return text;
+}
+
+void FakeChannel::setReading(double value) {
+    value_ = value;
+    setValid(true);
+}
+
+FakeDevice::FakeDevice(std::string port, std::string typeName)
+    : port_(std::move(port)), typeName_(std::move(typeName)) {}
+
+void FakeDevice::forceConnected(bool connected) {
+    connected_ = connected;
+    connectedPortName_ = connected ? port_ : "";
+}
+
+bool FakeDevice::connect() {
+    ++connectCalls_;
+    connectedPortName_.clear();
+    connected_ = answering_;
+    if (connected_)
+        connectedPortName_ = port_;
+    return connected_;
+}
+
+bool FakeDevice::disconnect() {
+    ++disconnectCalls_;
+    connected_ = false;
+    return true;
+}
+
+bool FakeDevice::readSample() {
+    ++readCalls_;
+    if (!connected_)
+        return false;
+    if (!answering_) {
+        resetChannels();
+        connected_ = false;
+        return false;
+    }
+    for (FakeChannel& channel : channels_)
+        channel.setReading(reading_);
+    return true;
+}
+
+double FakeDevice::channelValue(std::int32_t channelNumber) const {
+    if (channelNumber < 1 || channelNumber > channels)
+        return noReading;
+    return channels_[channelNumber - 1].value();
+}
+
+DeviceChannel* FakeDevice::channel(std::int32_t channelNumber) {
+    if (channelNumber < 1 || channelNumber > channels)
+        return nullptr;
+    return &channels_[channelNumber - 1];
+}
+
+void FakeDevice::resetChannels() {
+    for (FakeChannel& channel : channels_)
+        channel.reset();
+}
+
+}  // namespace torven::test

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "devices/DeviceChannel.h"
+#include "devices/PhysicalDevice.h"
+
+namespace torven::test {
+
+// A channel whose reading the test sets.
+class FakeChannel : public DeviceChannel {
+  public:
+    void reset() override;
+    std::string valueText() const override;
+    void setReading(double value);
+    double value() const { return value_; }
+
+  private:
+    double value_ = noReading;
+};
+
+// A four-channel device for tests. Whether it answers is scripted with setAnswering(): an
+// answering device connects and delivers samples, a silent one fails both, and a failed read
+// disconnects it, as a real device does. Every call is counted.
+class FakeDevice : public PhysicalDevice {
+  public:
+    explicit FakeDevice(std::string port = "COM1", std::string typeName = "FAKE-194");
+
+    void setAnswering(bool answering) { answering_ = answering; }
+    // The value every channel reads at the next successful sample.
+    void setReading(double value) { reading_ = value; }
+    // Connected without a connect call (to set up a display).
+    void forceConnected(bool connected);
+
+    int connectCalls() const { return connectCalls_; }
+    int disconnectCalls() const { return disconnectCalls_; }
+    int readCalls() const { return readCalls_; }
+
+    void setPort(const std::string& port) override { port_ = port; }
+    std::string port() const override { return port_; }
+    bool connect() override;
+    bool disconnect() override;
+    bool isConnected() const override { return connected_; }
+    bool readSample() override;
+    std::string connectedPortName() const override { return connectedPortName_; }
+    std::string typeName() const override { return typeName_; }
+    std::int32_t channelCount() const override { return channels; }
+    double channelValue(std::int32_t channelNumber) const override;
+    DeviceChannel* channel(std::int32_t channelNumber) override;
+    std::string scanPorts() override { return ""; }
+
+    static constexpr std::int32_t channels = 4;
+
+  private:
+    void resetChannels();
+
+    std::string port_;
+    std::string typeName_;
+    std::string connectedPortName_;
+    std::array<FakeChannel, channels> channels_;
+    double reading_ = 1.25;
+    bool answering_ = true;
+    bool connected_ = false;
+    int connectCalls_ = 0;
+    int disconnectCalls_ = 0;
+    int readCalls_ = 0;
+};
+
+}  // namespace torven::test
