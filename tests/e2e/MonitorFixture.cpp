@@ -63,9 +63,10 @@ std::string onLineField(const std::string& port) {
 }
 
 std::string channelRow(const std::string& deviceField, int channel, const std::string& id,
-                       const std::string& value, const std::string& status, int rate) {
+                       const std::string& value, const std::string& status, int rate,
+                       const std::string& typeName) {
     return padded(padded(deviceField, 20) + format("%2u   %-10.10s %-10.10s  %-8.8s %-16.16s %4d",
-                                                   static_cast<unsigned>(channel), "KORALI-VX",
+                                                   static_cast<unsigned>(channel), typeName.c_str(),
                                                    id.c_str(), value.c_str(), status.c_str(), rate),
                   80);
 }

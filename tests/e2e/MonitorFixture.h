@@ -33,7 +33,8 @@ inline constexpr const char* columnHeader =
 // device field (port and type, the ON-Line field or blanks), the channel number, the stream's
 // type name and ID, the value, the status word and the rate; 80 characters.
 std::string channelRow(const std::string& deviceField, int channel, const std::string& id,
-                       const std::string& value, const std::string& status, int rate);
+                       const std::string& value, const std::string& status, int rate,
+                       const std::string& typeName = "KORALI-VX");
 std::string deviceField(const std::string& port);  // "COM1    DI-194RS   "
 std::string onLineField(const std::string& port);  // "ON-Line: COM1      "
 

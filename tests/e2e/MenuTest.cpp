@@ -1,0 +1,78 @@
+#include "MonitorFixture.h"
+
+namespace torven::test {
+namespace {
+
+using MenuTest = MonitorFixture;
+
+constexpr std::array<int, 4> everySecond{1, 1, 1, 1};
+const std::string calibrateName = "* * *  C A L I B R A T E  * * *";
+const std::string notValid = "Not a valid menu choice";
+
+TEST_F(MenuTest, SwitchesModesScansAndRejectsOtherKeys) {
+    plugDevice(1, deviceVolts);
+    // A second device that no configuration names, for the scan to find.
+    plugDevice(2, {0.0, 0.0, 0.0, 0.0});
+    writeConfig(oneDeviceConfig(everySecond));
+    startMonitor();
+    ASSERT_TRUE(statusScreenShows("DATALOG", deviceBlock("LOGGING", everySecond)));
+
+    // A menu letter without Escape first does nothing.
+    monitor().sendKeys({"c"});
+    ASSERT_TRUE(clockAdvances(2));
+    EXPECT_TRUE(statusScreenShows("DATALOG", deviceBlock("LOGGING", everySecond), 1s));
+
+    ASSERT_TRUE(pressMenuKey("x"));
+    ASSERT_TRUE(monitor().waitForText(notValid, screenTimeout)) << monitor().screenText();
+    ASSERT_TRUE(rowShows(0, titleRow()));
+
+    // A function key is one key, and no menu choice.
+    ASSERT_TRUE(pressMenuKey("F1"));
+    ASSERT_TRUE(monitor().waitForText(notValid, screenTimeout)) << monitor().screenText();
+    ASSERT_TRUE(rowShows(0, titleRow()));
+
+    // Escape again closes the menu: the next letter is no choice.
+    ASSERT_TRUE(pressMenuKey("Escape"));
+    ASSERT_TRUE(rowShows(0, titleRow()));
+    monitor().sendKeys({"c"});
+    ASSERT_TRUE(clockAdvances(2));
+    EXPECT_TRUE(statusScreenShows("DATALOG", deviceBlock("LOGGING", everySecond), 1s));
+
+    ASSERT_TRUE(pressMenuKey("c"));
+    ASSERT_TRUE(statusScreenShows(calibrateName, deviceBlock("ON-LINE", everySecond)));
+    ASSERT_TRUE(pressMenuKey("D"));
+    ASSERT_TRUE(statusScreenShows("DATALOG", deviceBlock("LOGGING", everySecond)));
+    // D while data collection runs changes nothing.
+    ASSERT_TRUE(pressMenuKey("d"));
+    ASSERT_TRUE(rowShows(0, titleRow()));
+
+    ASSERT_TRUE(pressMenuKey("S"));
+    ASSERT_TRUE(screenShows("Press a key to continue..."));
+    const std::vector<std::string> scan = monitor().capture();
+    EXPECT_EQ(scan[1], screenRow("Supported Devices:"));
+    EXPECT_EQ(scan[2], screenRow("DI-194RS"));
+    EXPECT_EQ(scan[4], screenRow("Devices / Ports:"));
+    // The configured device holds COM1, so only the free one is found.
+    EXPECT_EQ(scan[5], screenRow("DI-194RS: COM2"));
+    // The key that ends the prompt is used up there: this Escape opens no menu.
+    monitor().sendKeys({"Escape"});
+    ASSERT_TRUE(statusScreenShows("DATALOG", deviceBlock("LOGGING", everySecond)));
+    ASSERT_TRUE(clockAdvances(1));
+    EXPECT_EQ(monitor().capture()[0], titleRow());
+
+    EXPECT_EQ(quit(), 0);
+    EXPECT_EQ(logMessages(), (std::vector<std::string>{
+                                 "Starting TORVEN Application Ver 0.40",
+                                 "Entering Data Collection Mode",
+                                 "Exiting Data Collection Mode",
+                                 "Entering Calibration Mode",
+                                 "Exiting Calibration Mode",
+                                 "Entering Data Collection Mode",
+                                 "Exiting Data Collection Mode",
+                                 "System shutting down",
+                                 "Ending TORVEN Application Ver 0.40",
+                             }));
+}
+
+}  // namespace
+}  // namespace torven::test
