@@ -1,5 +1,6 @@
 #include "shell/Program.h"
 
+#include <optional>
 #include <string>
 
 #include "config/SiteConfiguration.h"
@@ -71,12 +72,22 @@ void flashControlC(Console& console) {
     }
 }
 
+// A stop signal that came during the end sequence waits for the lock. The watcher is ended
+// with the lock let go, so that such a signal ends the program its own way instead of both
+// threads waiting for each other.
+void stopWatching(std::optional<platform::SignalWatcher>& watcher) {
+    platform::ProgramLock::released([&watcher] {
+        watcher.reset();
+        return true;
+    });
+}
+
 }  // namespace
 
 int runProgram(SiteConfiguration& site) {
     // First of all, so that every thread started later inherits the blocked stop signals.
-    platform::SignalWatcher watcher(
-        [&site](platform::StopSignal signal) { onStopSignal(site, signal); });
+    std::optional<platform::SignalWatcher> watcher;
+    watcher.emplace([&site](platform::StopSignal signal) { onStopSignal(site, signal); });
     platform::ProgramLock::acquire();
     Console& console = site.console;
     console.attachToTerminal();
@@ -100,6 +111,7 @@ int runProgram(SiteConfiguration& site) {
     showShutdownTime(site);
     console.dumpConsole();
     console.print("\nProgram Ending\n");
+    stopWatching(watcher);
     return 0;
 }
 
