@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/SiteConfiguration.h"
+#include "platform/SystemClock.h"
+#include "shell/ModeController.h"
+#include "support/FakeDevice.h"
+#include "support/FakeStream.h"
+#include "support/ScratchStation.h"
+
+namespace torven {
+namespace {
+
+using test::FakeDevice;
+using test::FakeStream;
+using Mode = DataLoggingMode;
+
+std::int64_t utc(int year, int month, int day, int hour, int minute, int second) {
+    std::tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    return timegm(&fields);
+}
+
+// 2011-05-04 10:20:07 UTC: not a hand-over second, not the top of an hour.
+const std::int64_t ordinarySecond = utc(2011, 5, 4, 10, 20, 7);
+
+class ModeControllerTest : public ::testing::Test {
+  protected:
+    ModeControllerTest() {
+        controller.setTimeSource([this] { return now; });
+    }
+
+    FakeDevice& addDevice(const std::string& port) {
+        auto device = std::make_unique<FakeDevice>(port);
+        FakeDevice& added = *device;
+        controller.devices.addDevice(std::move(device));
+        return added;
+    }
+
+    FakeStream& addStream(FakeDevice& device, std::int32_t channel, const std::string& id,
+                          std::int32_t interval) {
+        auto stream = std::make_unique<FakeStream>(id, interval);
+        FakeStream& added = *stream;
+        controller.dataLogger.addType(std::move(stream));
+        EXPECT_TRUE(added.bindChannel(device, channel));
+        return added;
+    }
+
+    void stepAt(std::int64_t instant, Mode requested) {
+        now = instant;
+        controller.step(site, requested);
+    }
+
+    // The event log messages written since the last call.
+    std::vector<std::string> newMessages() {
+        std::vector<std::string> all = station.eventLogMessages();
+        std::vector<std::string> fresh(all.begin() + static_cast<long>(seenMessages), all.end());
+        seenMessages = all.size();
+        return fresh;
+    }
+
+    long countMessages(const std::string& message) const {
+        const auto all = station.eventLogMessages();
+        return std::count(all.begin(), all.end(), message);
+    }
+
+    test::ScratchStation station;
+    SiteConfiguration site;
+    ModeController& controller = site.modeController;
+    std::int64_t now = ordinarySecond;
+    std::size_t seenMessages = 0;
+};
+
+using Messages = std::vector<std::string>;
+
+struct Transition {
+    Mode from;
+    Mode requested;
+    Messages messages;
+    int disconnects;  // of the device during the step
+    bool connectedAfter;
+};
+
+class ModeTransitionTest : public ModeControllerTest,
+                           public ::testing::WithParamInterface<Transition> {};
+
+TEST_P(ModeTransitionTest, LogsTheTransitionAndLeavesTheDevicesAsTheNewModeNeedsThem) {
+    const Transition& transition = GetParam();
+    FakeDevice& device = addDevice("COM3");
+    if (transition.from != Mode::Initialize)
+        stepAt(ordinarySecond, transition.from);
+    newMessages();
+    const int disconnectsBefore = device.disconnectCalls();
+
+    stepAt(ordinarySecond + 1, transition.requested);
+
+    EXPECT_EQ(newMessages(), transition.messages);
+    EXPECT_EQ(controller.mode(), transition.requested);
+    EXPECT_EQ(device.disconnectCalls() - disconnectsBefore, transition.disconnects);
+    EXPECT_EQ(device.isConnected(), transition.connectedAfter);
+}
+
+const char* const enterDatalog = "Entering Data Collection Mode";
+const char* const enterCalibrate = "Entering Calibration Mode";
+const char* const exitDatalog = "Exiting Data Collection Mode";
+const char* const exitCalibrate = "Exiting Calibration Mode";
+const char* const shuttingDown = "System shutting down";
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryCell, ModeTransitionTest,
+    ::testing::Values(
+        Transition{Mode::Initialize, Mode::DATALOG, {enterDatalog}, 0, true},
+        Transition{Mode::Initialize, Mode::CALIBRATE, {enterCalibrate}, 0, true},
+        Transition{Mode::Initialize, Mode::STOPPED, {shuttingDown}, 0, false},
+        Transition{Mode::DATALOG, Mode::DATALOG, {}, 0, true},
+        Transition{Mode::DATALOG, Mode::CALIBRATE, {exitDatalog, enterCalibrate}, 1, true},
+        Transition{Mode::DATALOG, Mode::STOPPED, {exitDatalog, shuttingDown}, 1, false},
+        Transition{Mode::CALIBRATE, Mode::DATALOG, {exitCalibrate, enterDatalog}, 1, true},
+        Transition{Mode::CALIBRATE, Mode::CALIBRATE, {}, 0, true},
+        Transition{Mode::CALIBRATE, Mode::STOPPED, {exitCalibrate, shuttingDown}, 1, false},
+        Transition{Mode::STOPPED, Mode::DATALOG, {enterDatalog}, 0, true},
+        Transition{Mode::STOPPED, Mode::CALIBRATE, {enterCalibrate}, 0, true},
+        Transition{Mode::STOPPED, Mode::STOPPED, {}, 0, false}));
+
+TEST_F(ModeControllerTest, ModeNamesFollowTheMode) {
+    EXPECT_EQ(controller.modeName(), "Initialize");
+    stepAt(ordinarySecond, Mode::DATALOG);
+    EXPECT_EQ(controller.modeName(), "DATALOG");
+    stepAt(ordinarySecond, Mode::CALIBRATE);
+    EXPECT_EQ(controller.modeName(), "* * *  C A L I B R A T E  * * *");
+    stepAt(ordinarySecond, Mode::STOPPED);
+    EXPECT_EQ(controller.modeName(), "STOPPED");
+}
+
+TEST_F(ModeControllerTest, AnInvalidRequestIsLoggedAndLeavesTheCurrentModeRunning) {
+    FakeDevice& device = addDevice("COM3");
+    stepAt(ordinarySecond, Mode::DATALOG);
+    newMessages();
+    const int readsBefore = device.readCalls();
+
+    for (const Mode invalid : {Mode::Initialize, static_cast<Mode>(7)}) {
+        stepAt(ordinarySecond + 1, invalid);
+        EXPECT_EQ(newMessages(), Messages{"Internal error: Invalid DataLogging Mode "});
+    }
+    EXPECT_EQ(controller.mode(), Mode::DATALOG);
+    EXPECT_TRUE(device.isConnected());
+    EXPECT_EQ(device.disconnectCalls(), 0);
+    EXPECT_EQ(device.readCalls(), readsBefore) << "no pass after an invalid request";
+}
+
+TEST_F(ModeControllerTest, EnteringAModeConnectsEveryDeviceAndPutsEveryStreamOnLine) {
+    FakeDevice& silent = addDevice("COM3");
+    FakeDevice& answering = addDevice("COM4");
+    silent.setAnswering(false);
+    FakeStream& stream = addStream(answering, 2, "S1_A", 0);
+    ASSERT_EQ(stream.status(), CollectionStatus::OffLine);
+
+    stepAt(ordinarySecond, Mode::CALIBRATE);
+
+    EXPECT_EQ(answering.connectCalls(), 1) << "connected on entry, left alone by the pass";
+    EXPECT_EQ(silent.connectCalls(), 2) << "tried on entry and again by the pass";
+    EXPECT_EQ(stream.status(), CollectionStatus::OnLine);
+    EXPECT_EQ(answering.readCalls(), 1);
+}
+
+TEST_F(ModeControllerTest, ThePassSetsTheClockToTheTimeOfThePass) {
+    stepAt(ordinarySecond, Mode::CALIBRATE);
+    EXPECT_EQ(controller.clock.dateTimeText(), "2011-05-04 10:20:07");
+    stepAt(ordinarySecond + 60, Mode::CALIBRATE);
+    EXPECT_EQ(controller.clock.dateTimeText(), "2011-05-04 10:21:07");
+}
+
+TEST_F(ModeControllerTest, WithoutATimeSourceThePassReadsTheSystemClock) {
+    controller.setTimeSource(nullptr);
+    const std::int64_t before = platform::currentEpochSeconds();
+    controller.step(site, Mode::CALIBRATE);
+    const std::int64_t after = platform::currentEpochSeconds();
+    EXPECT_GE(controller.clock.seconds(), before);
+    EXPECT_LE(controller.clock.seconds(), after);
+}
+
+TEST_F(ModeControllerTest, TheWriterRunsOncePerSecondHoweverManyPassesComeInIt) {
+    FakeDevice& device = addDevice("COM3");
+    FakeStream& stream = addStream(device, 1, "S1_A", 1);
+
+    stepAt(ordinarySecond, Mode::DATALOG);
+    stepAt(ordinarySecond, Mode::DATALOG);
+    stepAt(ordinarySecond, Mode::DATALOG);
+    EXPECT_EQ(stream.samplesTaken(), 1);
+    EXPECT_EQ(stream.status(), CollectionStatus::Logging);
+
+    stepAt(ordinarySecond + 1, Mode::DATALOG);
+    stepAt(ordinarySecond + 1, Mode::DATALOG);
+    EXPECT_EQ(stream.samplesTaken(), 2);
+}
+
+TEST_F(ModeControllerTest, CalibrationReadsTheDevicesButWritesNothing) {
+    FakeDevice& device = addDevice("COM3");
+    FakeStream& stream = addStream(device, 1, "S1_A", 1);
+
+    for (int second = 0; second < 3; ++second)
+        stepAt(ordinarySecond + second, Mode::CALIBRATE);
+
+    EXPECT_EQ(device.readCalls(), 3);
+    EXPECT_EQ(stream.samplesTaken(), 0);
+    EXPECT_EQ(stream.status(), CollectionStatus::OnLine);
+    EXPECT_TRUE(station.fileNames("tmp").empty());
+}
+
+TEST_F(ModeControllerTest, AFirstPassOnTheTopOfTheHourWritesNothingForThatSecond) {
+    FakeDevice& device = addDevice("COM3");
+    FakeStream& stream = addStream(device, 1, "S1_A", 1);
+    station.writeFile("tmp/20110503_181845_S1_A.csv", "# yesterday\n");
+
+    stepAt(utc(2011, 5, 4, 10, 0, 0), Mode::DATALOG);
+    EXPECT_EQ(stream.samplesTaken(), 0);
+    EXPECT_TRUE(station.exists("tmp/20110503_181845_S1_A.csv")) << "its hand-over is skipped too";
+
+    stepAt(utc(2011, 5, 4, 10, 0, 1), Mode::DATALOG);
+    EXPECT_EQ(stream.samplesTaken(), 1);
+}
+
+class HandOverSecondTest : public ModeControllerTest {
+  protected:
+    HandOverSecondTest() {
+        station.writeFile("tmp/" + yesterdays, "# yesterday\n");
+        station.writeFile("tmp/" + todays, "# today\n");
+    }
+
+    const std::string yesterdays = "20110503_181845_HT1_123456.csv";
+    const std::string todays = "20110504_000000_HT1_123456.csv";
+};
+
+TEST_F(HandOverSecondTest, APassOnAQuarterMinuteHandsOverFinishedFilesAndKeepsTodays) {
+    stepAt(utc(2011, 5, 4, 10, 20, 15), Mode::DATALOG);
+
+    EXPECT_EQ(station.fileNames("tmp"), std::vector<std::string>{todays});
+    EXPECT_EQ(station.readFile("Data/" + yesterdays), "# yesterday\n");
+    EXPECT_EQ(station.readFile("ToSend/" + yesterdays), "# yesterday\n");
+}
+
+TEST_F(HandOverSecondTest, APassOnAnyOtherSecondHandsNothingOver) {
+    stepAt(utc(2011, 5, 4, 10, 20, 14), Mode::DATALOG);
+    stepAt(utc(2011, 5, 4, 10, 20, 16), Mode::DATALOG);
+
+    EXPECT_EQ(station.fileNames("tmp"), (std::vector<std::string>{yesterdays, todays}));
+    EXPECT_TRUE(station.fileNames("ToSend").empty());
+}
+
+TEST_F(HandOverSecondTest, StoppingHandsOverEveryFileIncludingTodays) {
+    stepAt(utc(2011, 5, 4, 10, 20, 16), Mode::DATALOG);
+    stepAt(utc(2011, 5, 4, 10, 20, 16), Mode::STOPPED);
+
+    EXPECT_TRUE(station.fileNames("tmp").empty());
+    EXPECT_EQ(station.fileNames("Data"), (std::vector<std::string>{yesterdays, todays}));
+    EXPECT_EQ(station.fileNames("ToSend"), (std::vector<std::string>{yesterdays, todays}));
+}
+
+TEST_F(HandOverSecondTest, CalibrationHandsNothingOver) {
+    stepAt(utc(2011, 5, 4, 10, 20, 15), Mode::CALIBRATE);
+    stepAt(utc(2011, 5, 4, 10, 20, 30), Mode::CALIBRATE);
+
+    EXPECT_EQ(station.fileNames("tmp"), (std::vector<std::string>{yesterdays, todays}));
+}
+
+TEST_F(ModeControllerTest, ADeviceThatDropsOutShowsComLinkOffAndIsLoggedOnceWhenItReturns) {
+    FakeDevice& device = addDevice("COM3");
+    FakeStream& first = addStream(device, 1, "S1_A", 0);
+    FakeStream& second = addStream(device, 4, "S1_B", 0);
+    stepAt(ordinarySecond, Mode::CALIBRATE);
+    ASSERT_EQ(first.status(), CollectionStatus::OnLine);
+
+    device.setAnswering(false);
+    stepAt(ordinarySecond + 1, Mode::CALIBRATE);
+    EXPECT_EQ(first.status(), CollectionStatus::ComLinkOff);
+    EXPECT_EQ(second.status(), CollectionStatus::ComLinkOff);
+    EXPECT_FALSE(device.isConnected());
+
+    const int connectsBefore = device.connectCalls();
+    for (int pass = 0; pass < 3; ++pass)
+        stepAt(ordinarySecond + 2 + pass, Mode::CALIBRATE);
+    EXPECT_EQ(device.connectCalls() - connectsBefore, 3) << "one attempt per pass";
+    EXPECT_EQ(first.status(), CollectionStatus::ComLinkOff);
+
+    device.setAnswering(true);
+    stepAt(ordinarySecond + 5, Mode::CALIBRATE);
+    stepAt(ordinarySecond + 6, Mode::CALIBRATE);
+    EXPECT_EQ(first.status(), CollectionStatus::OnLine);
+    EXPECT_EQ(second.status(), CollectionStatus::OnLine);
+    EXPECT_EQ(countMessages("FAKE-194 on port COM3 has returned online"), 1);
+}
+
+TEST_F(ModeControllerTest, SwitchingFromDataCollectionToCalibrationLeavesEveryStreamOnLine) {
+    FakeDevice& device = addDevice("COM3");
+    FakeStream& logging = addStream(device, 1, "S1_A", 1);
+    FakeStream& unread = addStream(device, 2, "S1_B", 0);
+    stepAt(ordinarySecond, Mode::DATALOG);
+    ASSERT_EQ(logging.status(), CollectionStatus::Logging);
+    device.setAnswering(false);
+    stepAt(ordinarySecond + 1, Mode::DATALOG);
+    ASSERT_EQ(unread.status(), CollectionStatus::ComLinkOff);
+    device.setAnswering(true);
+    newMessages();
+
+    stepAt(ordinarySecond + 2, Mode::CALIBRATE);
+
+    EXPECT_EQ(newMessages(), (Messages{exitDatalog, enterCalibrate}));
+    EXPECT_EQ(logging.status(), CollectionStatus::OnLine);
+    EXPECT_EQ(unread.status(), CollectionStatus::OnLine);
+    EXPECT_TRUE(device.isConnected());
+}
+
+}  // namespace
+}  // namespace torven
