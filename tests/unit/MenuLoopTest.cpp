@@ -4,6 +4,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,10 @@ struct KeyCase {
     Mode startMode;
     Messages messages;
 };
+
+void PrintTo(const KeyCase& keyCase, std::ostream* out) {
+    *out << keyCase.name;
+}
 
 class MenuKeysTest : public MenuLoopTest, public ::testing::WithParamInterface<KeyCase> {};
 

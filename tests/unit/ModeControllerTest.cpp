@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,10 @@ struct Transition {
     int disconnects;  // of the device during the step
     bool connectedAfter;
 };
+
+void PrintTo(const Transition& transition, std::ostream* out) {
+    *out << modeDisplayName(transition.from) << " -> " << modeDisplayName(transition.requested);
+}
 
 class ModeTransitionTest : public ModeControllerTest,
                            public ::testing::WithParamInterface<Transition> {};
