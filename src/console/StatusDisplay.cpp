@@ -10,6 +10,7 @@
 #include "devices/DeviceFactory.h"
 #include "devices/DeviceRegistry.h"
 #include "platform/ProgramLock.h"
+#include "platform/ScreenBuffer.h"
 #include "shell/Program.h"
 
 namespace torven {
@@ -23,6 +24,12 @@ constexpr const char* columnHeader =
     "Port    Device     Chan  DataType   ID          Data     MODE             Rate";
 constexpr int firstBlockRow = 9;
 constexpr int rowsBetweenBlocks = 2;
+
+// A block is drawn only when all its rows fit above the last screen row: the line feed after
+// a channel on the last row would scroll the whole picture, title included, on every refresh.
+bool blockFits(const PhysicalDevice& device, int row) {
+    return row + device.channelCount() < platform::ScreenBuffer::height;
+}
 
 void showChannelRow(Console& console, std::int32_t channelNumber, const DeviceChannel* channel) {
     console.printf("%2u   ", static_cast<unsigned>(channelNumber));
@@ -121,7 +128,8 @@ void showSiteTable(SiteConfiguration& site) {
     console.print(columnHeader);
     const DeviceRegistry& devices = site.modeController.devices;
     int row = firstBlockRow;
-    for (int index = 0; index < devices.count(); ++index) {
+    for (int index = 0; index < devices.count() && blockFits(*devices.deviceAt(index), row);
+         ++index) {
         row = showDeviceBlock(console, *devices.deviceAt(index), row);
     }
 }
@@ -132,7 +140,8 @@ void showChannelStatus(SiteConfiguration& site) {
     console.print(site.modeController.clock.dateTimeText());
     const DeviceRegistry& devices = site.modeController.devices;
     int row = firstBlockRow;
-    for (int index = 0; index < devices.count(); ++index) {
+    for (int index = 0; index < devices.count() && blockFits(*devices.deviceAt(index), row);
+         ++index) {
         row = showDeviceStatus(console, *devices.deviceAt(index), row);
     }
 }

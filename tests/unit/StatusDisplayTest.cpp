@@ -206,6 +206,17 @@ TEST_F(StatusDisplayTest, WithoutDevicesOnlyTheClockIsRefreshed) {
         EXPECT_EQ(row(y), std::string(80, ' ')) << "row " << y;
 }
 
+TEST_F(StatusDisplayTest, BlocksBeyondTheLastRowAreLeftOutInsteadOfScrollingThePicture) {
+    for (int port = 10; port < 16; ++port)
+        addDevice("COM" + std::to_string(port));
+    showAll();
+
+    EXPECT_EQ(row(2).substr(0, 14), "Current Mode: ");
+    EXPECT_EQ(row(45).substr(0, 19), "COM14   FAKE-194   ") << "the seventh block fits";
+    EXPECT_EQ(row(48).substr(20, 5), " 4   ");
+    EXPECT_EQ(row(50), std::string(80, ' ')) << "the eighth block does not";
+}
+
 const std::string titleLine =
     padded("TORVEN Data Collection Monitor     Press (ESC) for menu", 60) + "  Version 0.40      ";
 
