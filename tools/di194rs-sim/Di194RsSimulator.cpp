@@ -288,16 +288,19 @@ struct Di194RsSimulator::Impl {
         }
     }
 
+    // When the stream's byte number `count` is due on the line.
+    TimePoint streamTimeOf(std::uint64_t count) const {
+        const std::chrono::duration<double> offset(static_cast<double>(count) / lineBytesPerSecond);
+        return streamOrigin + std::chrono::duration_cast<Clock::duration>(offset);
+    }
+
     std::optional<TimePoint> nextWake() {
         std::optional<TimePoint> wake;
         if (!replies.empty())
             wake = replies.front().due;
         std::lock_guard lock(mutex);
         if (isStreaming) {
-            const auto nextPiece =
-                streamOrigin +
-                std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-                    static_cast<double>(streamBytesSent + pieceBytes) / lineBytesPerSecond));
+            const TimePoint nextPiece = streamTimeOf(streamBytesSent + pieceBytes);
             wake = wake ? std::min(*wake, nextPiece) : nextPiece;
         }
         return wake;
