@@ -1,0 +1,362 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <set>
+
+#include "soak/FaultSchedule.h"
+#include "soak/ProcessFigures.h"
+#include "soak/SoakAnalysis.h"
+#include "soak/SoakPlan.h"
+
+namespace torven::soak {
+namespace {
+
+constexpr std::int64_t kMay3At181845 = 1304446725;  // 2011-05-03 18:18:45 UTC
+constexpr std::int64_t kHourStart = 1304445600;     // 2011-05-03 18:00:00 UTC
+
+std::vector<Row> rowsAt(const std::vector<std::int64_t>& times, const std::string& value) {
+    std::vector<Row> rows;
+    for (std::int64_t t : times)
+        rows.push_back({t, value});
+    return rows;
+}
+
+TEST(SoakDateTime, ParsesOnlyRealInstantsInTheExactForm) {
+    struct Case {
+        const char* text;
+        std::optional<std::int64_t> expected;
+    };
+    const Case cases[] = {
+        {"2011-05-03 18:18:45", kMay3At181845}, {"1970-01-01 00:00:00", 0},
+        {"2000-01-01 00:00:00", 946684800},     {"2024-02-29 23:59:59", 1709251199},
+        {"2023-02-29 00:00:00", std::nullopt},  {"2011-13-03 18:18:45", std::nullopt},
+        {"2011-05-03 24:00:00", std::nullopt},  {"2011-05-03 18:60:00", std::nullopt},
+        {"2011-05-03T18:18:45", std::nullopt},  {"2011-05-03 18:18:4", std::nullopt},
+        {"2011-05-03 18:18:45 ", std::nullopt}, {"2011-05-0x 18:18:45", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(parseDateTime(c.text), c.expected) << c.text;
+}
+
+TEST(SoakDateTime, FormattingIsTheInverseOfParsing) {
+    for (std::int64_t t :
+         {std::int64_t{0}, kMay3At181845, std::int64_t{1709251199}, std::int64_t{4102444800}}) {
+        EXPECT_EQ(parseDateTime(formatDateTime(t)), t) << formatDateTime(t);
+    }
+    EXPECT_EQ(formatDateTime(kMay3At181845), "2011-05-03 18:18:45");
+}
+
+TEST(SoakRowDue, FollowsTheSecondIntoTheHour) {
+    EXPECT_TRUE(rowDue(kMay3At181845, 5));
+    EXPECT_FALSE(rowDue(kMay3At181845 + 1, 5));
+    EXPECT_TRUE(rowDue(kMay3At181845, 1));
+    // An interval that does not divide the hour starts again at every hour.
+    EXPECT_TRUE(rowDue(kHourStart + 3591, 7));
+    EXPECT_TRUE(rowDue(kHourStart + 3598, 7));
+    EXPECT_FALSE(rowDue(kHourStart + 3599, 7));
+    EXPECT_TRUE(rowDue(kHourStart + 3600, 7));
+    EXPECT_TRUE(rowDue(kHourStart + 3607, 7));
+    EXPECT_TRUE(rowDue(kHourStart, 3600));
+    EXPECT_FALSE(rowDue(kHourStart + 1800, 3600));
+    EXPECT_FALSE(rowDue(kHourStart, 0));
+    EXPECT_FALSE(rowDue(kHourStart, -5));
+}
+
+TEST(SoakDataFile, ReadsHeaderAndRows) {
+    const DataFileContent parsed = parseDataFile(
+        "# Site = Soak\r\n#\r\n# SampleRate = 5\r\n"
+        "2011-05-03 18:18:45, +1.234\r\n2011-05-03 18:18:50, -12.500\r\n");
+    EXPECT_EQ(parsed.headerLines, 3);
+    EXPECT_EQ(parsed.malformedLines, 0);
+    ASSERT_EQ(parsed.rows.size(), 2u);
+    EXPECT_EQ(parsed.rows[0].time, kMay3At181845);
+    EXPECT_EQ(parsed.rows[0].value, "+1.234");
+    EXPECT_EQ(parsed.rows[1].time, kMay3At181845 + 5);
+    EXPECT_EQ(parsed.rows[1].value, "-12.500");
+}
+
+TEST(SoakDataFile, CountsEveryDamagedLine) {
+    struct Case {
+        const char* content;
+        int rows;
+        int malformed;
+    };
+    const Case cases[] = {
+        {"2011-05-03 18:18:45, +1.234\r\n2011-05-03 18:18:50, +1.2", 1, 1},  // cut short
+        {"2011-05-03 18:18:45, +1.234\n", 0, 1},                             // no CR
+        {"2011-05-03 18:18:45, +1.234\r\n# Site = again\r\n", 1, 1},         // second header
+        {"2011-05-03 18:18:45, --N/A-\r\n", 0, 1},
+        {"2011-05-03 18:18:45,+1.234\r\n", 0, 1},
+        {"2011-05-03 18:18:45, 1.234\r\n", 0, 1},
+        {"2011-05-03 18:18:45, +1.23\r\n", 0, 1},
+        {"2011-05-03 18:18:45, +1.2345\r\n", 0, 1},
+        {"2011-02-30 18:18:45, +1.234\r\n", 0, 1},
+        {"\r\n", 0, 1},
+        {"2011-05-03 18:18:45, +12.346\r\n", 1, 0},
+        {"", 0, 0},
+    };
+    for (const Case& c : cases) {
+        const DataFileContent parsed = parseDataFile(c.content);
+        EXPECT_EQ(static_cast<int>(parsed.rows.size()), c.rows) << c.content;
+        EXPECT_EQ(parsed.malformedLines, c.malformed) << c.content;
+    }
+}
+
+TEST(SoakDataFile, NameGivesDateStartTagAndStreamId) {
+    const auto name = parseDataFileName("20110503_181845_HT1_123456.csv");
+    ASSERT_TRUE(name);
+    EXPECT_EQ(name->date, "20110503");
+    EXPECT_EQ(name->startTag, "181845");
+    EXPECT_EQ(name->streamId, "HT1_123456");
+    for (const char* other :
+         {"Console.txt", "20110503_181845_.csv", "20110503_181845_HT1.txt",
+          "2011050x_181845_HT1.csv", "20110503-181845_HT1.csv", ".20110503_181845_HT1.csv.part"}) {
+        EXPECT_FALSE(parseDataFileName(other)) << other;
+    }
+}
+
+TEST(SoakStreamAnalysis, CompleteStreamHasNoGapAndFullCompleteness) {
+    const Window window{kHourStart + 10, kHourStart + 69};
+    std::vector<std::int64_t> times;
+    for (std::int64_t t = kHourStart; t < kHourStart + 80; t += 5)
+        times.push_back(t);
+    const StreamFigures figures = analyseStream(rowsAt(times, "+1.000"), 5, window, "+1.000", 0);
+    EXPECT_EQ(figures.due, 12);  // seconds 10, 15, ..., 65
+    EXPECT_EQ(figures.written, 12);
+    EXPECT_EQ(figures.missing(), 0);
+    EXPECT_DOUBLE_EQ(figures.completeness(), 100.0);
+    EXPECT_FALSE(figures.longestGap());
+    EXPECT_TRUE(figures.rowsSound());
+}
+
+TEST(SoakStreamAnalysis, FindsEveryGapAndTheLongest) {
+    const Window window{kHourStart, kHourStart + 19};
+    // Interval 1: seconds 3-4 and 10-14 missing, and the last second 19.
+    std::vector<std::int64_t> times;
+    for (std::int64_t s = 0; s < 19; ++s) {
+        if ((s >= 3 && s <= 4) || (s >= 10 && s <= 14))
+            continue;
+        times.push_back(kHourStart + s);
+    }
+    const StreamFigures figures = analyseStream(rowsAt(times, "+1.000"), 1, window, {}, 0);
+    EXPECT_EQ(figures.due, 20);
+    EXPECT_EQ(figures.written, 12);
+    EXPECT_DOUBLE_EQ(figures.completeness(), 60.0);
+    ASSERT_EQ(figures.gaps.size(), 3u);
+    EXPECT_EQ(figures.gaps[0].start, kHourStart + 3);
+    EXPECT_EQ(figures.gaps[0].rows, 2);
+    EXPECT_EQ(figures.gaps[2].start, kHourStart + 19);
+    const auto longest = figures.longestGap();
+    ASSERT_TRUE(longest);
+    EXPECT_EQ(longest->start, kHourStart + 10);
+    EXPECT_EQ(longest->rows, 5);
+    EXPECT_EQ(longest->seconds, 5);
+}
+
+TEST(SoakStreamAnalysis, GapSecondsSpanTheSampleInterval) {
+    const Window window{kHourStart, kHourStart + 59};
+    const StreamFigures figures = analyseStream(
+        rowsAt({kHourStart, kHourStart + 40, kHourStart + 50}, "+1.000"), 10, window, {}, 0);
+    EXPECT_EQ(figures.due, 6);
+    ASSERT_TRUE(figures.longestGap());
+    EXPECT_EQ(figures.longestGap()->rows, 3);  // 10, 20, 30
+    EXPECT_EQ(figures.longestGap()->seconds, 30);
+}
+
+TEST(SoakStreamAnalysis, RowsFromSeveralFilesAreMergedInTimeOrder) {
+    const Window window{kHourStart, kHourStart + 5};
+    std::vector<Row> rows = rowsAt({kHourStart + 3, kHourStart + 4, kHourStart + 5}, "+1.000");
+    const std::vector<Row> earlier = rowsAt({kHourStart, kHourStart + 1, kHourStart + 2}, "+1.000");
+    rows.insert(rows.end(), earlier.begin(), earlier.end());
+    const StreamFigures figures = analyseStream(rows, 1, window, "+1.000", 0);
+    EXPECT_EQ(figures.written, 6);
+    EXPECT_EQ(figures.missing(), 0);
+    EXPECT_TRUE(figures.rowsSound());
+}
+
+TEST(SoakStreamAnalysis, FaultsOfTheRowsCountOutsideTheWindowToo) {
+    const Window window{kHourStart + 10, kHourStart + 20};
+    std::vector<Row> rows = rowsAt({kHourStart, kHourStart, kHourStart + 3}, "+1.000");
+    rows.push_back({kHourStart + 10, "+2.000"});
+    const StreamFigures figures = analyseStream(rows, 5, window, "+1.000", 2);
+    EXPECT_EQ(figures.duplicates, 1);
+    EXPECT_EQ(figures.offSchedule, 1);
+    EXPECT_EQ(figures.wrongValues, 1);
+    EXPECT_EQ(figures.malformedLines, 2);
+    EXPECT_FALSE(figures.rowsSound());
+    // The row with the wrong value still counts as written: it is there, but not sound.
+    EXPECT_EQ(figures.due, 3);
+    EXPECT_EQ(figures.written, 1);
+}
+
+TEST(SoakStreamAnalysis, StreamWithoutRowsIsOneGapOverTheWindow) {
+    const Window window{kHourStart, kHourStart + 29};
+    const StreamFigures figures = analyseStream({}, 2, window, "+1.000", 0);
+    EXPECT_EQ(figures.due, 15);
+    EXPECT_EQ(figures.written, 0);
+    EXPECT_DOUBLE_EQ(figures.completeness(), 0.0);
+    ASSERT_EQ(figures.gaps.size(), 1u);
+    EXPECT_EQ(figures.gaps[0].seconds, 30);
+    EXPECT_TRUE(figures.rowsSound());
+}
+
+TEST(SoakGrowths, WorstIntervalOnlyInsideTheWindow) {
+    const std::vector<double> growths = {0.0, 5.0, 6.0, 7.2, 8.1, 20.0};
+    EXPECT_DOUBLE_EQ(*worstInterval(growths, 5.0, 9.0), 1.2);
+    EXPECT_DOUBLE_EQ(*worstInterval(growths, 0.0, 100.0), 11.9);
+    EXPECT_FALSE(worstInterval(growths, 9.0, 19.0));
+    EXPECT_FALSE(worstInterval(growths, 19.0, 30.0));
+}
+
+TEST(SoakGrowths, FirstGrowthAfterAPlugBack) {
+    const std::vector<double> growths = {1.0, 2.0, 13.5, 14.5};
+    EXPECT_DOUBLE_EQ(*firstGrowthAfter(growths, 10.0, 20.0), 13.5);
+    EXPECT_DOUBLE_EQ(*firstGrowthAfter(growths, 2.0, 20.0), 2.0);
+    EXPECT_FALSE(firstGrowthAfter(growths, 3.0, 13.5));
+}
+
+TEST(SoakEventLog, SplitsAnEntry) {
+    const auto entry =
+        parseEventLogLine("2011-05-03 18:18:45, INFO, \"Entering Data Collection Mode\"");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->time, kMay3At181845);
+    EXPECT_EQ(entry->level, "INFO");
+    EXPECT_EQ(entry->message, "Entering Data Collection Mode");
+    const auto quoted = parseEventLogLine("2011-05-03 18:18:45, ERROR, \"a \"quoted\", b\"");
+    ASSERT_TRUE(quoted);
+    EXPECT_EQ(quoted->message, "a \"quoted\", b");
+    EXPECT_EQ(parseEventLogLine("2011-05-03 18:18:45, WARN, \"\"")->message, "");
+    for (const char* bad : {"", "2011-05-03 18:18:45, INFO, \"unterminated",
+                            "2011-05-03 18:18:45 INFO \"x\"", "garbage, INFO, \"x\""}) {
+        EXPECT_FALSE(parseEventLogLine(bad)) << bad;
+    }
+}
+
+TEST(SoakEventLog, PortOfAReturnedDevice) {
+    EXPECT_EQ(returnedOnlinePort("DI-194RS on port COM5 has returned online"), "COM5");
+    EXPECT_EQ(returnedOnlinePort("DI-194RS on port COM12 has returned online"), "COM12");
+    EXPECT_FALSE(returnedOnlinePort("DI-194RS on port  has returned online"));
+    EXPECT_FALSE(returnedOnlinePort("Data collection: Lost connection for D05C1_000001"));
+    EXPECT_FALSE(returnedOnlinePort("has returned online"));
+}
+
+TEST(SoakFaultSchedule, ReadsEveryKindOfEntry) {
+    std::string message;
+    const auto schedule =
+        FaultSchedule::parse("3:silent,5:flap:10,7:noframe,9:badnz,1:healthy", 10, message);
+    ASSERT_TRUE(schedule) << message;
+    EXPECT_EQ(schedule->deviceCount(), 10);
+    EXPECT_EQ(schedule->fault(3).kind, FaultKind::Silent);
+    EXPECT_EQ(schedule->fault(5).kind, FaultKind::Flap);
+    EXPECT_EQ(schedule->fault(5).flapSeconds, 10);
+    EXPECT_EQ(schedule->fault(7).kind, FaultKind::NoFrameStart);
+    EXPECT_EQ(schedule->fault(9).kind, FaultKind::WrongNzReply);
+    for (int healthy : {1, 2, 4, 6, 8, 10})
+        EXPECT_TRUE(schedule->healthy(healthy)) << healthy;
+    EXPECT_EQ(schedule->describe(5), "flap 10 s");
+    const auto none = FaultSchedule::parse("none", 4, message);
+    ASSERT_TRUE(none);
+    for (int device = 1; device <= 4; ++device)
+        EXPECT_TRUE(none->healthy(device));
+}
+
+TEST(SoakFaultSchedule, RejectsBadEntriesWithAReason) {
+    for (const char* bad : {"", "3", "3:", "0:silent", "11:silent", "3:silent,3:badnz", "3:sleepy",
+                            "3:flap", "3:flap:0", "3:flap:x", "3:silent:5", "3:flap:10:2",
+                            "x:silent", "3:silent,", "-1:silent"}) {
+        std::string message;
+        EXPECT_FALSE(FaultSchedule::parse(bad, 10, message)) << bad;
+        EXPECT_FALSE(message.empty()) << bad;
+    }
+}
+
+TEST(SoakFaultSchedule, DefaultLeavesOutDevicesBeyondTheCount) {
+    EXPECT_EQ(FaultSchedule::defaultText(16), "3:silent,5:flap:10,7:noframe,9:badnz");
+    EXPECT_EQ(FaultSchedule::defaultText(8), "3:silent,5:flap:10,7:noframe");
+    EXPECT_EQ(FaultSchedule::defaultText(4), "3:silent");
+    EXPECT_EQ(FaultSchedule::defaultText(2), "none");
+    std::string message;
+    for (int count = 1; count <= SoakPlan::kMaxDevices; ++count) {
+        EXPECT_TRUE(FaultSchedule::parse(FaultSchedule::defaultText(count), count, message))
+            << count << ": " << message;
+    }
+}
+
+TEST(SoakFaultSchedule, FlappingStartsPluggedAndAlternates) {
+    EXPECT_TRUE(FaultSchedule::plugged(0.0, 10));
+    EXPECT_TRUE(FaultSchedule::plugged(9.99, 10));
+    EXPECT_FALSE(FaultSchedule::plugged(10.0, 10));
+    EXPECT_FALSE(FaultSchedule::plugged(19.99, 10));
+    EXPECT_TRUE(FaultSchedule::plugged(20.0, 10));
+    EXPECT_FALSE(FaultSchedule::plugged(31.0, 10));
+}
+
+TEST(SoakProcessFigures, CpuFromStatCountsFieldsAfterTheName) {
+    // utime 150 and stime 50 ticks; the name holds blanks and a parenthesis.
+    const std::string stat =
+        "4242 (torven (mon) x) S 1 4242 4242 0 -1 4194304 100 0 0 0 150 50 0 0 20 0 1 0 "
+        "12345 1000000 300 18446744073709551615";
+    EXPECT_DOUBLE_EQ(*cpuSecondsFromStat(stat, 100), 2.0);
+    EXPECT_FALSE(cpuSecondsFromStat("4242 (x) S 1 2", 100));
+    EXPECT_FALSE(cpuSecondsFromStat("no name here", 100));
+}
+
+TEST(SoakProcessFigures, RssFromStatus) {
+    EXPECT_EQ(rssKibFromStatus("Name:\ttorven\nVmPeak:\t 9000 kB\nVmRSS:\t    3124 kB\n"), 3124);
+    EXPECT_FALSE(rssKibFromStatus("Name:\ttorven\nVmPeak:\t 9000 kB\n"));
+}
+
+TEST(SoakProcessFigures, ThisProcessCanBeSampled) {
+    const auto figures = ProcessFigures::sample(static_cast<int>(::getpid()));
+    ASSERT_TRUE(figures);
+    EXPECT_GT(figures->rssKib, 0);
+    EXPECT_GE(figures->cpuSeconds, 0.0);
+}
+
+TEST(SoakPlanTest, EveryChannelRecordedWithDistinctExactValues) {
+    const SoakPlan plan(SoakPlan::kMaxDevices);
+    ASSERT_EQ(plan.streams().size(), 80u);
+    std::set<std::string> ids;
+    std::set<std::string> values;
+    for (const StreamPlan& stream : plan.streams()) {
+        ids.insert(stream.streamId);
+        values.insert(stream.valueText);
+        // A whole count of the device's 10-bit scale, so the row shows exactly this value.
+        const double count = (stream.volts + 10.0) * 1024.0 / 20.0;
+        EXPECT_EQ(count, std::floor(count)) << stream.streamId;
+        EXPECT_GE(count, 0.0);
+        EXPECT_LE(count, 1023.0);
+    }
+    EXPECT_EQ(ids.size(), 80u);
+    EXPECT_EQ(values.size(), 80u);
+    EXPECT_EQ(plan.streams().front().streamId, "D01C1_000001");
+    EXPECT_EQ(plan.streams().front().valueText, "-9.004");
+}
+
+TEST(SoakPlanTest, ConfigurationStartsWithTheSiteAndNamesEveryDevice) {
+    const SoakPlan plan(2);
+    EXPECT_EQ(plan.configurationText(),
+              "SITE = Soak Station, Comments = simulated devices under faults\n"
+              "DEVICE = DI-194RS, PORT = COM1\n"
+              "CHANNEL = 1, DATATYPE = KORALI-VX, StationID = D01C1, Frequency = 24.0, "
+              "MonitorID = 000001, SampleRate = 1\n"
+              "CHANNEL = 2, DATATYPE = KORALI-VX, StationID = D01C2, Frequency = 24.0, "
+              "MonitorID = 000001, SampleRate = 2\n"
+              "CHANNEL = 3, DATATYPE = KORALI-VX, StationID = D01C3, Frequency = 24.0, "
+              "MonitorID = 000001, SampleRate = 5\n"
+              "CHANNEL = 4, DATATYPE = KORALI-VX, StationID = D01C4, Frequency = 24.0, "
+              "MonitorID = 000001, SampleRate = 10\n"
+              "DEVICE = DI-194RS, PORT = COM2\n"
+              "CHANNEL = 1, DATATYPE = KORALI-VX, StationID = D02C1, Frequency = 24.0, "
+              "MonitorID = 000001, SampleRate = 1\n"
+              "CHANNEL = 2, DATATYPE = KORALI-VX, StationID = D02C2, Frequency = 24.0, "
+              "MonitorID = 000001, SampleRate = 2\n"
+              "CHANNEL = 3, DATATYPE = KORALI-VX, StationID = D02C3, Frequency = 24.0, "
+              "MonitorID = 000001, SampleRate = 5\n"
+              "CHANNEL = 4, DATATYPE = KORALI-VX, StationID = D02C4, Frequency = 24.0, "
+              "MonitorID = 000001, SampleRate = 10\n");
+}
+
+}  // namespace
+}  // namespace torven::soak
