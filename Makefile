@@ -19,6 +19,14 @@ test:
 demo: build
 	tools/demo.sh
 
+# A whole station with simulated devices under scheduled faults, measured for lost rows.
+# Exit status 1 when a healthy stream lost a row. Example: make soak SOAK_ARGS="--devices 8"
+SOAK_ARGS ?= --devices 16 --seconds 120
+
+soak:
+	$(MAKE) build
+	build/torven-soak --monitor build/torven-monitor $(SOAK_ARGS)
+
 bench:
 	$(CMAKE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTORVEN_TESTS=OFF -DTORVEN_BENCH=ON
 	$(CMAKE) --build build-bench -j $(JOBS)

@@ -1,0 +1,120 @@
+// torven-soak: runs a whole station with simulated DI-194RS devices under scheduled faults
+// and measures whether any due data row was lost.
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "soak/FaultSchedule.h"
+#include "soak/SoakPlan.h"
+#include "soak/SoakReport.h"
+#include "soak/SoakRun.h"
+#include "soak/StopSignals.h"
+
+namespace {
+
+using torven::soak::FaultSchedule;
+using torven::soak::SoakOptions;
+using torven::soak::SoakPlan;
+
+constexpr int kPassed = 0;
+constexpr int kRowsLost = 1;
+constexpr int kNotRun = 2;
+constexpr int kLeastSeconds = 20;
+
+void printUsage(std::ostream& out) {
+    out << "usage: torven-soak [--devices N] [--seconds S] [--schedule LIST] [--monitor PATH] "
+           "[--keep]\n"
+           "  --devices N      simulated DI-194RS devices on COM1..COMN, 1 to 20 (16)\n"
+           "  --seconds S      seconds of data collection before the stop, at least 20 (120)\n"
+           "  --schedule LIST  faults as DEVICE:FAULT entries joined by commas, FAULT one of\n"
+           "                   silent, flap:SECONDS, noframe, badnz, healthy; \"none\" for none\n"
+           "                   (default: 3:silent,5:flap:10,7:noframe,9:badnz, less the entries\n"
+           "                   beyond N)\n"
+           "  --monitor PATH   the monitor program (" TORVEN_MONITOR_PATH
+           ")\n"
+           "  --keep           leave the station folder under /tmp for inspection\n"
+           "Exit status: 0 when every healthy stream is complete and every row sound, 1 when\n"
+           "not, 2 when the run could not be made.\n";
+}
+
+std::optional<int> wholeNumber(const char* text) {
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < 0 || value > 1000000) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+// The options, or none after telling what is wrong.
+std::optional<SoakOptions> parseOptions(int argc, char** argv) {
+    SoakOptions options;
+    options.monitor = TORVEN_MONITOR_PATH;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--keep") {
+            options.keep = true;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            std::cerr << "torven-soak: " << option << " wants a value\n";
+            printUsage(std::cerr);
+            return std::nullopt;
+        }
+        const char* value = argv[++i];
+        const auto number = wholeNumber(value);
+        if (option == "--devices" && number && *number >= 1 && *number <= SoakPlan::kMaxDevices) {
+            options.devices = *number;
+        } else if (option == "--seconds" && number && *number >= kLeastSeconds) {
+            options.seconds = *number;
+        } else if (option == "--schedule") {
+            options.schedule = value;
+        } else if (option == "--monitor") {
+            options.monitor = value;
+        } else {
+            std::cerr << "torven-soak: bad option " << option << " " << value << "\n";
+            printUsage(std::cerr);
+            return std::nullopt;
+        }
+    }
+    if (options.schedule.empty())
+        options.schedule = FaultSchedule::defaultText(options.devices);
+    return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Before any thread is made, so that every simulator thread holds them back too.
+    torven::soak::StopSignals signals;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            printUsage(std::cout);
+            return kPassed;
+        }
+    }
+    const auto options = parseOptions(argc, argv);
+    if (!options)
+        return kNotRun;
+    std::string message;
+    const auto schedule = FaultSchedule::parse(options->schedule, options->devices, message);
+    if (!schedule) {
+        std::cerr << "torven-soak: " << message << "\n";
+        return kNotRun;
+    }
+    std::cout << "torven-soak: " << options->devices << " devices, " << options->seconds
+              << " s, schedule \"" << options->schedule << "\"; waiting for data collection...\n"
+              << std::flush;
+    const auto result = torven::soak::runSoak(*options, *schedule, signals, message);
+    if (!result) {
+        std::cerr << "torven-soak: " << message << "\n";
+        return kNotRun;
+    }
+    torven::soak::printReport(std::cout, *result);
+    return result->passed() ? kPassed : kRowsLost;
+}
