@@ -97,8 +97,9 @@ bool passed(Deadline deadline) {
 
 enum class Readiness { Ready, TimedOut, Failed };
 
-// Waits until the descriptor is ready for `events` or the deadline passes. A hang-up or an
-// error counts as ready when data may still be read, so that the read itself reports it.
+// Waits until the descriptor is ready for `events` or the deadline passes. A hang-up that
+// comes with readable data counts as ready, so that the read takes the data and then meets
+// the end; a hang-up or an error alone is a failure.
 Readiness waitFor(int descriptor, short events, Deadline deadline) {
     while (true) {
         const int timeout = pollTimeout(deadline);
