@@ -37,8 +37,13 @@ void noteLostConnection(DataCollectionType& stream) {
 }
 
 // Cuts a data file back to the size it had before a row that did not reach it whole,
-// through the open file or, after a failed close, through the file opened again.
+// through the open file or, after a failed close, through the file opened again. A file
+// that was empty before goes away, so that no file is left with a header and no row.
 bool cutBack(TextFile& file, const std::string& path, std::uint64_t size) {
+    if (size == 0) {
+        file.close();
+        return platform::removeFile(path);
+    }
     if (!file.isOpen()) {
         std::optional<TextFile> reopened = TextFile::openForAppend(path);
         if (!reopened)

@@ -1,0 +1,479 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "collection/DataLogger.h"
+#include "config/SiteConfiguration.h"
+#include "devices/AnalogChannel.h"
+#include "devices/PhysicalDevice.h"
+#include "support/ScratchStation.h"
+
+namespace torven {
+namespace {
+
+using test::ScratchStation;
+namespace fs = std::filesystem;
+
+// A stream whose every answer the test decides.
+class ScriptedStream : public DataCollectionType {
+  public:
+    ScriptedStream(std::string id, std::int32_t interval) {
+        setStreamId(std::move(id));
+        setSampleInterval(interval);
+    }
+
+    std::string sampleText() const override { return sample; }
+    bool isOnline() const override { return online; }
+    std::string buildId() override { return id(); }
+    std::string headerText(const SiteConfiguration&) const override { return header; }
+    std::string typeName() const override { return "SCRIPTED"; }
+    void readSampleRate() override {}
+    void registerKeywords() override {}
+
+    bool online = true;
+    std::string sample = "+1.234";
+    std::string header = "# Site = Hilltop\n#\n# StationID = HT1\n";
+
+    static constexpr const char* storedHeader = "# Site = Hilltop\r\n#\r\n# StationID = HT1\r\n";
+};
+
+// A device whose analog channels the test sets directly.
+class AnalogTestDevice : public PhysicalDevice {
+  public:
+    void setPort(const std::string&) override {}
+    std::string port() const override { return "COM1"; }
+    bool connect() override { return true; }
+    bool disconnect() override { return true; }
+    bool isConnected() const override { return true; }
+    bool readSample() override { return true; }
+    std::string connectedPortName() const override { return "COM1"; }
+    std::string typeName() const override { return "ANALOG-TEST"; }
+    std::int32_t channelCount() const override { return 4; }
+    double channelValue(std::int32_t n) const override { return channels[n - 1].value(); }
+    DeviceChannel* channel(std::int32_t n) override {
+        return n >= 1 && n <= 4 ? &channels[static_cast<std::size_t>(n - 1)] : nullptr;
+    }
+    std::string scanPorts() override { return ""; }
+
+    std::array<AnalogChannel, 4> channels;
+};
+
+std::string inTextMode(const std::string& text) {
+    std::string stored;
+    for (const char c : text) {
+        if (c == '\n')
+            stored += '\r';
+        stored += c;
+    }
+    return stored;
+}
+
+std::int64_t utc(int year, int month, int day, int hour, int minute, int second) {
+    std::tm calendar{};
+    calendar.tm_year = year - 1900;
+    calendar.tm_mon = month - 1;
+    calendar.tm_mday = day;
+    calendar.tm_hour = hour;
+    calendar.tm_min = minute;
+    calendar.tm_sec = second;
+    return timegm(&calendar);
+}
+
+const std::int64_t firstRowTime = utc(2011, 5, 3, 18, 18, 45);
+const std::string firstFile = "20110503_181845_HT1_123456.csv";
+
+std::string row(const std::string& dateTime, const std::string& sample = "+1.234") {
+    return dateTime + ", " + sample + "\r\n";
+}
+
+class DataFileWriterTest : public ::testing::Test {
+  protected:
+    ScriptedStream& addStream(const std::string& id = "HT1_123456", std::int32_t interval = 5) {
+        auto stream = std::make_unique<ScriptedStream>(id, interval);
+        ScriptedStream& added = *stream;
+        site.modeController.dataLogger.addType(std::move(stream));
+        added.setStatus(CollectionStatus::OnLine);
+        return added;
+    }
+
+    void tickAt(std::int64_t epochSeconds) {
+        site.modeController.clock.setTo(epochSeconds);
+        EXPECT_TRUE(site.modeController.dataLogger.writeTick(site));
+    }
+
+    // The messages of the event log entries at one level, in order.
+    std::vector<std::string> events(const std::string& level) const {
+        std::vector<std::string> messages;
+        const std::string marker = ", " + level + ", \"";
+        for (const std::string& line : station.eventLogLines()) {
+            const auto at = line.find(marker);
+            if (at == std::string::npos)
+                continue;
+            const auto start = at + marker.size();
+            messages.push_back(line.substr(start, line.size() - start - 1));
+        }
+        return messages;
+    }
+
+    ScratchStation station;
+    SiteConfiguration site;
+};
+
+TEST_F(DataFileWriterTest, FirstRowCreatesTheFileWithHeaderAndRowAndAnIdenticalDataCopy) {
+    ScriptedStream& stream = addStream();
+    tickAt(firstRowTime);
+
+    const std::string expected =
+        std::string(ScriptedStream::storedHeader) + "2011-05-03 18:18:45, +1.234\r\n";
+    EXPECT_EQ(station.fileNames("tmp"), std::vector<std::string>{firstFile});
+    EXPECT_EQ(station.readFile("tmp/" + firstFile), expected);
+    EXPECT_EQ(station.fileNames("Data"), std::vector<std::string>{firstFile});
+    EXPECT_EQ(station.readFile("Data/" + firstFile), expected);
+    EXPECT_EQ(stream.statusText(), "LOGGING");
+    EXPECT_EQ(stream.startTag(), "181845");
+}
+
+TEST_F(DataFileWriterTest, RowsFallOnMultiplesOfTheIntervalWithinTheHour) {
+    struct Case {
+        std::int32_t interval;
+        std::int64_t from;
+        int ticks;
+        std::vector<std::string> rowTimes;
+        std::string firstTag;
+    };
+    const std::vector<Case> cases = {
+        {5,
+         utc(2011, 5, 3, 18, 0, 0),
+         12,
+         {"2011-05-03 18:00:00", "2011-05-03 18:00:05", "2011-05-03 18:00:10"},
+         "180000"},
+        // 3600 is no multiple of 7: the rows start over at second 0 of every hour.
+        {7,
+         utc(2011, 5, 3, 18, 59, 50),
+         19,
+         {"2011-05-03 18:59:51", "2011-05-03 18:59:58", "2011-05-03 19:00:00",
+          "2011-05-03 19:00:07"},
+         "185951"},
+        {1,
+         utc(2011, 5, 3, 18, 18, 45),
+         3,
+         {"2011-05-03 18:18:45", "2011-05-03 18:18:46", "2011-05-03 18:18:47"},
+         "181845"},
+        {3600, utc(2011, 5, 3, 18, 59, 58), 4, {"2011-05-03 19:00:00"}, "190000"},
+        {5000, utc(2011, 5, 3, 18, 59, 58), 4, {"2011-05-03 19:00:00"}, "190000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.interval);
+        ScratchStation caseStation;
+        SiteConfiguration caseSite;
+        auto owned = std::make_unique<ScriptedStream>("HT1_123456", c.interval);
+        ScriptedStream& stream = *owned;
+        caseSite.modeController.dataLogger.addType(std::move(owned));
+        stream.setStatus(CollectionStatus::OnLine);
+
+        std::string expected = ScriptedStream::storedHeader;
+        for (const std::string& time : c.rowTimes)
+            expected += row(time);
+        for (int tick = 0; tick < c.ticks; ++tick) {
+            caseSite.modeController.clock.setTo(c.from + tick);
+            caseSite.modeController.dataLogger.writeTick(caseSite);
+        }
+        const std::string name = "20110503_" + c.firstTag + "_HT1_123456.csv";
+        EXPECT_EQ(caseStation.fileNames("tmp"), std::vector<std::string>{name});
+        EXPECT_EQ(caseStation.readFile("tmp/" + name), expected);
+        EXPECT_EQ(caseStation.readFile("Data/" + name), expected);
+    }
+}
+
+TEST_F(DataFileWriterTest, StatusIsLoggingInASecondWithARowAndOnLineInASecondWithout) {
+    ScriptedStream& every5 = addStream("A_1", 5);
+    ScriptedStream& every1 = addStream("B_2", 1);
+    std::vector<std::string> words5;
+    std::vector<std::string> words1;
+    for (int second = 0; second <= 6; ++second) {
+        tickAt(utc(2011, 5, 3, 18, 0, second));
+        words5.push_back(every5.statusText());
+        words1.push_back(every1.statusText());
+    }
+    EXPECT_EQ(words5, (std::vector<std::string>{"LOGGING", "ON-LINE", "ON-LINE", "ON-LINE",
+                                                "ON-LINE", "LOGGING", "ON-LINE"}));
+    EXPECT_EQ(words1, std::vector<std::string>(7, "LOGGING"));
+}
+
+TEST_F(DataFileWriterTest, AnIntervalBelowOneWritesNothing) {
+    ScriptedStream& zero = addStream("Z_0", 0);
+    ScriptedStream& negative = addStream("N_1", -5);
+    for (int second = 0; second < 10; ++second)
+        tickAt(utc(2011, 5, 3, 18, 0, second));
+    EXPECT_TRUE(station.fileNames("tmp").empty());
+    EXPECT_TRUE(station.fileNames("Data").empty());
+    EXPECT_EQ(zero.statusText(), "ON-LINE");
+    EXPECT_EQ(negative.statusText(), "ON-LINE");
+}
+
+TEST_F(DataFileWriterTest, TheFirstRowOfANewUtcDayStartsANewFile) {
+    addStream();
+    tickAt(utc(2011, 5, 3, 23, 59, 55));
+    tickAt(utc(2011, 5, 4, 0, 0, 0));
+    tickAt(utc(2011, 5, 4, 0, 0, 5));
+
+    const std::string oldDay = "20110503_235955_HT1_123456.csv";
+    const std::string newDay = "20110504_000000_HT1_123456.csv";
+    const std::string header = ScriptedStream::storedHeader;
+    EXPECT_EQ(station.fileNames("tmp"), (std::vector<std::string>{oldDay, newDay}));
+    EXPECT_EQ(station.readFile("tmp/" + oldDay), header + row("2011-05-03 23:59:55"));
+    EXPECT_EQ(station.readFile("tmp/" + newDay),
+              header + row("2011-05-04 00:00:00") + row("2011-05-04 00:00:05"));
+    EXPECT_EQ(station.readFile("Data/" + oldDay), station.readFile("tmp/" + oldDay));
+    EXPECT_EQ(station.readFile("Data/" + newDay), station.readFile("tmp/" + newDay));
+}
+
+TEST_F(DataFileWriterTest, AStreamCreatedLaterInTheDayStartsItsOwnFile) {
+    addStream();
+    tickAt(firstRowTime);
+    // A configuration reload makes every stream anew.
+    site.modeController.dataLogger.clear();
+    addStream();
+    tickAt(firstRowTime + 15);
+    EXPECT_EQ(station.fileNames("tmp"),
+              (std::vector<std::string>{firstFile, "20110503_181900_HT1_123456.csv"}));
+}
+
+TEST_F(DataFileWriterTest, AnExistingFileOfTheSameNameGetsNoSecondHeader) {
+    const std::string existing = "# earlier run\r\n" + row("2011-05-03 18:18:40", "+0.500");
+    station.writeFile("tmp/" + firstFile, existing);
+    addStream();
+    tickAt(firstRowTime);
+    EXPECT_EQ(station.readFile("tmp/" + firstFile), existing + row("2011-05-03 18:18:45"));
+    EXPECT_EQ(station.readFile("Data/" + firstFile), station.readFile("tmp/" + firstFile));
+}
+
+TEST_F(DataFileWriterTest, TheDataCopyFollowsEveryRowAndHealsWhenItWasLost) {
+    ScriptedStream& stream = addStream("HT1_123456", 1);
+    for (int tick = 0; tick < 3; ++tick) {
+        stream.sample = "+0.00" + std::to_string(tick);
+        tickAt(firstRowTime + tick);
+        EXPECT_EQ(station.readFile("Data/" + firstFile), station.readFile("tmp/" + firstFile));
+    }
+    fs::remove(station.path("Data/" + firstFile));
+    tickAt(firstRowTime + 3);
+    EXPECT_EQ(station.readFile("Data/" + firstFile), station.readFile("tmp/" + firstFile));
+
+    // An outdated copy (a copy that failed earlier) is replaced whole.
+    station.writeFile("Data/" + firstFile, ScriptedStream::storedHeader);
+    tickAt(firstRowTime + 4);
+    EXPECT_EQ(station.readFile("Data/" + firstFile), station.readFile("tmp/" + firstFile));
+    EXPECT_EQ(station.fileNames("Data"), std::vector<std::string>{firstFile});
+}
+
+TEST_F(DataFileWriterTest, AMissingDataFolderDoesNotStopTheRows) {
+    ScriptedStream& stream = addStream("HT1_123456", 1);
+    fs::remove_all(station.path("Data"));
+    tickAt(firstRowTime);
+    tickAt(firstRowTime + 1);
+    EXPECT_EQ(
+        station.readFile("tmp/" + firstFile),
+        ScriptedStream::storedHeader + row("2011-05-03 18:18:45") + row("2011-05-03 18:18:46"));
+    EXPECT_EQ(stream.statusText(), "LOGGING");
+    EXPECT_TRUE(events("WARN").empty());
+}
+
+TEST_F(DataFileWriterTest, AMissingTmpFolderWarnsOnceAndTheStreamRecoversWhenItReturns) {
+    ScriptedStream& stream = addStream();
+    tickAt(utc(2011, 5, 3, 18, 18, 40));
+    fs::rename(station.path("tmp"), station.path("tmp.away"));
+
+    tickAt(firstRowTime);
+    EXPECT_EQ(stream.statusText(), "FILE WRITE ERROR");
+    tickAt(firstRowTime + 1);
+    EXPECT_EQ(stream.statusText(), "FILE WRITE ERROR");
+    tickAt(firstRowTime + 5);
+    tickAt(firstRowTime + 10);
+    EXPECT_EQ(stream.statusText(), "FILE WRITE ERROR");
+    EXPECT_EQ(events("WARN"),
+              std::vector<std::string>{"Can't open file:" + firstFile + " Creating new file"});
+
+    fs::rename(station.path("tmp.away"), station.path("tmp"));
+    tickAt(firstRowTime + 15);
+    EXPECT_EQ(stream.statusText(), "LOGGING");
+    // The retry went on from the name of the last failed row.
+    const std::string recovered = "20110503_181855_HT1_123456.csv";
+    EXPECT_EQ(station.fileNames("tmp"),
+              (std::vector<std::string>{"20110503_181840_HT1_123456.csv", recovered}));
+    EXPECT_EQ(station.readFile("tmp/" + recovered),
+              ScriptedStream::storedHeader + row("2011-05-03 18:19:00"));
+    EXPECT_EQ(events("WARN").size(), 1u);
+}
+
+TEST_F(DataFileWriterTest, AStreamWritingEverySecondAlsoReportsAnOpenFailure) {
+    ScriptedStream& stream = addStream("HT1_123456", 1);
+    tickAt(firstRowTime);
+    ASSERT_EQ(stream.statusText(), "LOGGING");
+    fs::rename(station.path("tmp"), station.path("tmp.away"));
+    tickAt(firstRowTime + 1);
+    tickAt(firstRowTime + 2);
+    EXPECT_EQ(stream.statusText(), "FILE WRITE ERROR");
+    EXPECT_EQ(events("WARN"),
+              std::vector<std::string>{
+                  "Can't open file:20110503_181846_HT1_123456.csv Creating new file"});
+}
+
+TEST_F(DataFileWriterTest, ALostConnectionIsLoggedOncePerLoss) {
+    ScriptedStream& stream = addStream("HT1_123456", 1);
+    const std::vector<bool> online = {true, false, false, false, true, true, false, false};
+    std::vector<std::string> words;
+    for (std::size_t tick = 0; tick < online.size(); ++tick) {
+        stream.online = online[tick];
+        // The device poll marks a silent device's streams before the writer runs.
+        if (!stream.online)
+            stream.setStatus(CollectionStatus::ComLinkOff);
+        tickAt(firstRowTime + static_cast<std::int64_t>(tick));
+        words.push_back(stream.statusText());
+    }
+    EXPECT_EQ(events("INFO"),
+              std::vector<std::string>(2, "Data collection: Lost connection for HT1_123456"));
+    EXPECT_EQ(words[1], "COM LINK OFF");
+    EXPECT_EQ(words[4], "LOGGING");
+    EXPECT_EQ(station.readFile("tmp/" + firstFile),
+              ScriptedStream::storedHeader + row("2011-05-03 18:18:45") +
+                  row("2011-05-03 18:18:49") + row("2011-05-03 18:18:50"));
+}
+
+TEST_F(DataFileWriterTest, AStreamOnLineWithoutAValueBecomesComLinkOff) {
+    ScriptedStream& stream = addStream();
+    stream.online = false;
+    tickAt(firstRowTime);
+    EXPECT_EQ(stream.statusText(), "COM LINK OFF");
+    EXPECT_TRUE(station.fileNames("tmp").empty());
+    EXPECT_EQ(events("INFO").size(), 1u);
+}
+
+// Runs the ticks in a child process whose files cannot grow beyond fileLimit bytes (as on a
+// full disk), then lifts the limit for one more tick. The child's exit status says whether
+// the stream showed FILE WRITE ERROR during the failure and LOGGING after it.
+void tickInChildWithFileLimit(SiteConfiguration& site, DataCollectionType& stream,
+                              std::int64_t firstTick, int failingTicks, rlim_t fileLimit) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit full = limit;
+        limit.rlim_cur = fileLimit;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        bool reported = true;
+        for (int tick = 0; tick < failingTicks; ++tick) {
+            site.modeController.clock.setTo(firstTick + tick);
+            site.modeController.dataLogger.writeTick(site);
+            reported = reported && stream.status() == CollectionStatus::FileWriteError;
+        }
+        setrlimit(RLIMIT_FSIZE, &full);
+        site.modeController.clock.setTo(firstTick + failingTicks);
+        site.modeController.dataLogger.writeTick(site);
+        const bool recovered = stream.status() == CollectionStatus::Logging;
+        _exit(reported && recovered ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(DataFileWriterTest, ARowThatDoesNotFitOnTheDiskIsCutBackWhole) {
+    ScriptedStream& stream = addStream("HT1_123456", 1);
+    stream.header = "# " + std::string(300, 'h') + "\n";
+    tickAt(firstRowTime);
+    const std::string before = station.readFile("tmp/" + firstFile);
+    const auto size = static_cast<rlim_t>(before.size());
+
+    // Room for ten more bytes: each row would be cut off within.
+    tickInChildWithFileLimit(site, stream, firstRowTime + 1, 3, size + 10);
+
+    EXPECT_EQ(station.readFile("tmp/" + firstFile), before + row("2011-05-03 18:18:49"));
+    EXPECT_EQ(station.readFile("Data/" + firstFile), station.readFile("tmp/" + firstFile));
+    EXPECT_EQ(events("WARN"), std::vector<std::string>{"Can't write file:" + firstFile});
+}
+
+TEST_F(DataFileWriterTest, AHeaderThatDoesNotFitLeavesNoFileBehind) {
+    ScriptedStream& stream = addStream("HT1_123456", 1);
+    stream.header = "# " + std::string(400, 'h') + "\n";
+
+    tickInChildWithFileLimit(site, stream, firstRowTime, 2, 200);
+
+    // The file of the first failed row is gone; the row after the disk had room again wrote
+    // a complete file under the name the stream kept.
+    EXPECT_EQ(station.fileNames("tmp"), std::vector<std::string>{firstFile});
+    EXPECT_EQ(station.readFile("tmp/" + firstFile),
+              "# " + std::string(400, 'h') + "\r\n" + row("2011-05-03 18:18:47"));
+    EXPECT_EQ(station.readFile("Data/" + firstFile), station.readFile("tmp/" + firstFile));
+    EXPECT_EQ(events("WARN"), std::vector<std::string>{"Can't write file:" + firstFile});
+}
+
+class KoraliVxWriterTest : public DataFileWriterTest {
+  protected:
+    DataCollectionType& addKoraliVx(const std::vector<MetaDataEntry>& items) {
+        DataCollectionType* stream = site.modeController.dataLogger.createType("KORALI-VX");
+        EXPECT_NE(stream, nullptr);
+        stream->registerKeywords();
+        stream->readSampleRate();
+        EXPECT_TRUE(stream->bindChannel(device, 1));
+        std::string message;
+        for (const MetaDataEntry& item : items)
+            EXPECT_TRUE(stream->metaData().setValue(item, message));
+        stream->buildId();
+        stream->readSampleRate();
+        stream->setStatus(CollectionStatus::OnLine);
+        return *stream;
+    }
+
+    AnalogTestDevice device;
+};
+
+TEST_F(KoraliVxWriterTest, FirstRowOfARealStreamHoldsItsHeaderAndValue) {
+    DataCollectionType& stream =
+        addKoraliVx({{"StationID", "HT1"}, {"MonitorID", "123456789"}, {"SampleRate", "5"}});
+    device.channels[0].setReading(1.234);
+    tickAt(firstRowTime);
+    // The header names the time the file was started.
+    const std::string header = inTextMode(stream.headerText(site));
+    EXPECT_NE(header.find("# UTC_StartTime = 2011-05-03 18:18:45\r\n"), std::string::npos);
+    device.channels[0].setReading(-0.02);
+    tickAt(firstRowTime + 5);
+
+    const std::string expected =
+        header + row("2011-05-03 18:18:45") + row("2011-05-03 18:18:50", "-0.020");
+    EXPECT_EQ(station.readFile("tmp/" + firstFile), expected);
+    EXPECT_EQ(station.readFile("Data/" + firstFile), expected);
+}
+
+TEST_F(KoraliVxWriterTest, WithoutSampleRateNoRowIsWritten) {
+    DataCollectionType& stream = addKoraliVx({{"StationID", "HT1"}, {"MonitorID", "123456"}});
+    device.channels[0].setReading(1.0);
+    for (int second = 0; second < 5; ++second)
+        tickAt(firstRowTime + second);
+    EXPECT_TRUE(station.fileNames("tmp").empty());
+    EXPECT_EQ(stream.statusText(), "ON-LINE");
+}
+
+TEST_F(KoraliVxWriterTest, AChannelWithoutAReadingIsALostConnection) {
+    DataCollectionType& stream =
+        addKoraliVx({{"StationID", "HT1"}, {"MonitorID", "123456789"}, {"SampleRate", "1"}});
+    tickAt(firstRowTime);
+    EXPECT_EQ(stream.statusText(), "COM LINK OFF");
+    EXPECT_EQ(events("INFO"),
+              std::vector<std::string>{"Data collection: Lost connection for HT1_123456"});
+    EXPECT_TRUE(station.fileNames("tmp").empty());
+}
+
+}  // namespace
+}  // namespace torven
