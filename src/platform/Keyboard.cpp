@@ -19,6 +19,8 @@ constexpr std::size_t readChunk = 64;
 
 }  // namespace
 
+Keyboard::Keyboard() = default;
+
 Keyboard::~Keyboard() {
     detach();
 }

@@ -29,6 +29,8 @@ void ProgramLock::acquire() {
 }
 
 void ProgramLock::release() {
+    if (!heldByThisThread())
+        return;
     LockState& state = lockState();
     state.owner = std::thread::id{};
     state.mutex.unlock();

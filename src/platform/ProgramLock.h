@@ -31,8 +31,7 @@ class ProgramLock {
         }
     }
     static bool heldByThisThread();
-
-  private:
+    // Gives the lock back when the calling thread holds it.
     static void release();
 };
 
