@@ -120,8 +120,9 @@ void printReport(std::ostream& out, const SoakResult& result) {
     out << format("Soak run: %d devices, %d s of data collection, schedule \"%s\"\n",
                   result.devices, result.seconds, result.schedule.c_str());
     out << "Rows counted from " << formatDateTime(result.window.first) << " to "
-        << formatDateTime(result.window.last) << " UTC (data collection began "
-        << formatDateTime(result.collectionStart) << ")\n\n";
+        << formatDateTime(result.window.last) << " UTC; data collection began "
+        << formatDateTime(result.collectionStart).substr(11) << ", first row "
+        << (result.firstRow ? formatDateTime(*result.firstRow).substr(11) : "none") << "\n\n";
     printStreams(out, result);
     out << "\n";
     printDevices(out, result);

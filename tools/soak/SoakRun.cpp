@@ -276,9 +276,28 @@ std::vector<FlapRecovery> recoveriesOf(const Flapper& flapper, const Observation
     return recoveries;
 }
 
+// Rows are counted from kSettleSeconds after data collection began, or from the first row of
+// any stream when that is later: the first pass connects every device, which takes its time,
+// and only then are rows written at all. The count ends kTailSeconds before the stop.
+void setWindow(const std::map<std::string, StreamFiles>& files, const Observation& seen,
+               SoakResult& result) {
+    for (const auto& [id, stream] : files) {
+        for (const Row& row : stream.rows) {
+            result.firstRow = std::min(result.firstRow.value_or(row.time), row.time);
+        }
+    }
+    result.window.first = std::max(result.collectionStart + kSettleSeconds,
+                                   result.firstRow.value_or(result.collectionStart));
+    result.window.last = static_cast<std::int64_t>(std::floor(seen.stopped)) - kTailSeconds;
+    if (result.window.last < result.window.first) {
+        result.problems.push_back("the run was too short to count rows");
+    }
+}
+
 void analyse(const SoakStation& station, const SoakPlan& plan, const FaultSchedule& schedule,
              const Observation& seen, SoakResult& result) {
     std::map<std::string, StreamFiles> files = readDataFiles(station);
+    setWindow(files, seen, result);
     for (const StreamPlan& stream : plan.streams()) {
         StreamResult streamResult;
         streamResult.plan = stream;
@@ -436,11 +455,6 @@ std::optional<SoakResult> runSoak(const SoakOptions& options, const FaultSchedul
     RowWatcher watcher(station->path("tmp"), seen.watchedIds);
     seen.watcher = &watcher;
     collect(options, *monitor, simulators, signals, watcher, seen, result);
-    result.window = {*collectionStart + kSettleSeconds,
-                     static_cast<std::int64_t>(std::floor(seen.stopped)) - kTailSeconds};
-    if (result.window.last < result.window.first) {
-        result.problems.push_back("the run was too short to count rows");
-    }
     analyse(*station, plan, schedule, seen, result);
     return result;
 }

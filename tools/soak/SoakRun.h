@@ -50,7 +50,8 @@ struct SoakResult {
     std::string schedule;
     std::filesystem::path station;
     bool stationKept = false;
-    std::int64_t collectionStart = 0;  // the "Entering Data Collection Mode" entry's time
+    std::int64_t collectionStart = 0;      // the "Entering Data Collection Mode" entry's time
+    std::optional<std::int64_t> firstRow;  // the earliest row of any stream
     Window window;
     std::optional<ProcessFigures> startFigures;
     std::optional<ProcessFigures> endFigures;
