@@ -42,10 +42,12 @@ class Console {
   public:
     explicit Console(std::string dumpPath);
 
-    // Draws on standard output and reads keys from standard input, each when it is a
-    // terminal. Until then (and in tests) only the shadow screen is kept and no key arrives.
+    // Draws on standard output when it is a terminal, reads keys from standard input (in
+    // raw mode when it is a terminal) and has a crash put the terminal back. Until then (and
+    // in tests) only the shadow screen is kept and only fed keys arrive.
     void attachToTerminal();
-    // Restores the terminal's settings, colours and cursor.
+    // Restores the terminal's settings, colours and cursor; the console going away does the
+    // same.
     void detachFromTerminal();
 
     void clearScreen();
