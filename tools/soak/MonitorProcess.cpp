@@ -64,7 +64,9 @@ std::unique_ptr<MonitorProcess> MonitorProcess::start(const std::filesystem::pat
         message = "cannot run the monitor " + program.string() + ": " + std::strerror(errno);
         return nullptr;
     }
-    const std::string programText = program.string();
+    // Absolute, since the child changes its working directory before it starts the program.
+    std::error_code error;
+    const std::string programText = std::filesystem::absolute(program, error).string();
     const std::string workText = workDirectory.string();
     const std::string errorText = errorFile.string();
     std::vector<std::string> arguments = {programText};
