@@ -34,8 +34,10 @@ std::vector<std::string> listFiles(const std::string& directory, std::string_vie
 bool copyFileAtomically(const std::string& source, const std::string& target);
 
 // Brings target up to date with source when target holds exactly the first
-// `knownSize` bytes of source: appends the rest. Falls back to copyFileAtomically when
-// the sizes do not match. False when neither worked.
+// `knownSize` bytes of source: appends the rest (a row's bytes in one write, so the cost
+// does not grow with the file). Falls back to copyFileAtomically when the sizes do not
+// match or the append failed (the partial append is cut off first). False when neither
+// worked.
 bool extendCopy(const std::string& source, const std::string& target, std::uint64_t knownSize);
 
 bool removeFile(const std::string& path);
