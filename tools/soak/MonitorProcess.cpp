@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,11 +37,16 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
 }
 
 // Runs in the child between fork and exec, so it uses async-signal-safe calls only.
-[[noreturn]] void becomeMonitor(const char* program, const char* workDirectory,
+[[noreturn]] void becomeMonitor(pid_t parent, const char* program, const char* workDirectory,
                                 const char* errorFile, char* const* argv, char* const* envp) {
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
+    signal(SIGPIPE, SIG_DFL);
+    // Should the soak tool itself be killed, the monitor still gets its orderly end.
+    prctl(PR_SET_PDEATHSIG, SIGINT);
+    if (getppid() != parent)
+        _exit(127);
     setpgid(0, 0);
     const int input = open("/dev/null", O_RDONLY);
     const int output = open("/dev/null", O_WRONLY);
@@ -73,13 +79,14 @@ std::unique_ptr<MonitorProcess> MonitorProcess::start(const std::filesystem::pat
     std::vector<std::string> environment = monitorEnvironment();
     const std::vector<char*> argv = pointersTo(arguments);
     const std::vector<char*> envp = pointersTo(environment);
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
         message = std::string("fork failed: ") + std::strerror(errno);
         return nullptr;
     }
     if (pid == 0) {
-        becomeMonitor(programText.c_str(), workText.c_str(), errorText.c_str(), argv.data(),
+        becomeMonitor(parent, programText.c_str(), workText.c_str(), errorText.c_str(), argv.data(),
                       envp.data());
     }
     return std::make_unique<MonitorProcess>(pid);

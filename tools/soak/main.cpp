@@ -1,6 +1,8 @@
 // torven-soak: runs a whole station with simulated DI-194RS devices under scheduled faults
 // and measures whether any due data row was lost.
 
+#include <signal.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -92,6 +94,8 @@ std::optional<SoakOptions> parseOptions(int argc, char** argv) {
 int main(int argc, char** argv) {
     // Before any thread is made, so that every simulator thread holds them back too.
     torven::soak::StopSignals signals;
+    // A closed output (e.g. piped into head) must not kill the tool before it has cleaned up.
+    signal(SIGPIPE, SIG_IGN);
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             printUsage(std::cout);
