@@ -136,14 +136,17 @@ void printReport(std::ostream& out, const SoakResult& result) {
         out << "Problem: " << problem << "\n";
     if (result.stationKept)
         out << "Station kept in " << result.station.string() << "\n";
+    const int due = result.healthyRowsDue();
     out << format(
-        "SOAK %s: healthy streams complete: %s (min %.1f %%), rows sound: %s, worst row "
-        "interval %s, CPU %s, RSS %s -> %s, event log %d lines / %ju bytes\n",
+        "SOAK %s: healthy streams complete: %s (min %.1f %%; %d of %d rows, %.1f %%), rows "
+        "sound: %s, worst row interval %s, CPU %s, RSS %s -> %s, event log %d lines / %ju "
+        "bytes\n",
         result.passed() ? "PASSED" : "FAILED", result.healthyComplete() ? "yes" : "no",
-        result.minHealthyCompleteness(), result.rowsSound() ? "yes" : "no",
-        milliseconds(result.worstRowIntervalMs()).c_str(), cpuPercent(result).c_str(),
-        rss(result.startFigures).c_str(), rss(result.endFigures).c_str(), result.eventLogLines,
-        result.eventLogBytes);
+        result.minHealthyCompleteness(), result.healthyRowsWritten(), due,
+        due == 0 ? 100.0 : 100.0 * result.healthyRowsWritten() / due,
+        result.rowsSound() ? "yes" : "no", milliseconds(result.worstRowIntervalMs()).c_str(),
+        cpuPercent(result).c_str(), rss(result.startFigures).c_str(),
+        rss(result.endFigures).c_str(), result.eventLogLines, result.eventLogBytes);
 }
 
 }  // namespace torven::soak

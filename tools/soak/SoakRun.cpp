@@ -263,9 +263,10 @@ std::vector<FlapRecovery> recoveriesOf(const Flapper& flapper, const Observation
     for (double plug : flapper.plugTimes) {
         const auto unplug = std::find_if(flapper.unplugTimes.begin(), flapper.unplugTimes.end(),
                                          [plug](double t) { return t > plug; });
-        const double until = unplug == flapper.unplugTimes.end() ? seen.stopped : *unplug;
-        // A plug-back too close to the next unplug or to the stop cannot show the goal.
-        if (until - plug < kRecoveryGoalSeconds)
+        const bool lastPlug = unplug == flapper.unplugTimes.end();
+        const double until = lastPlug ? seen.stopped : *unplug;
+        // A plug-back too close to the stop cannot show whether the goal was met.
+        if (lastPlug && until - plug < kRecoveryGoalSeconds)
             continue;
         const auto row = firstGrowthAfter(growths, plug, until);
         FlapRecovery recovery{plug - seen.collectionBegan, std::nullopt};
@@ -399,6 +400,20 @@ double SoakResult::minHealthyCompleteness() const {
             least = std::min(least, stream.figures.completeness());
     }
     return least;
+}
+
+int SoakResult::healthyRowsWritten() const {
+    int written = 0;
+    for (const StreamResult& stream : streams)
+        written += stream.healthy ? stream.figures.written : 0;
+    return written;
+}
+
+int SoakResult::healthyRowsDue() const {
+    int due = 0;
+    for (const StreamResult& stream : streams)
+        due += stream.healthy ? stream.figures.due : 0;
+    return due;
 }
 
 bool SoakResult::rowsSound() const {

@@ -67,6 +67,9 @@ struct SoakResult {
 
     bool healthyComplete() const;
     double minHealthyCompleteness() const;
+    // All rows of healthy devices together: written and due.
+    int healthyRowsWritten() const;
+    int healthyRowsDue() const;
     bool rowsSound() const;
     std::optional<double> worstRowIntervalMs() const;
     bool passed() const;
