@@ -225,7 +225,9 @@ std::optional<int> MonitorFixture::quit() const {
         ADD_FAILURE() << pressed.message();
         return std::nullopt;
     }
-    return waitForExit();
+    const std::optional<int> status = waitForExit();
+    if (!status) ADD_FAILURE() << "the program did not end after Q\n" << monitor_->screenText();
+    return status;
 }
 
 std::optional<std::time_t> MonitorFixture::shownClock() const {

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -15,8 +16,6 @@ extern char** environ;
 namespace torven::test {
 
 namespace {
-
-using namespace std::chrono_literals;
 
 constexpr const char* sessionTarget = "e2e";
 
@@ -63,6 +62,13 @@ CommandResult runProgram(const std::vector<std::string>& arguments) {
     }
     close(pipeEnds[0]);
     return result;
+}
+
+std::filesystem::path makeRunDirectory() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "torven-tmux-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        return {};
+    return pattern;
 }
 
 std::string uniqueSocketName() {
@@ -145,12 +151,20 @@ std::vector<PaneCell> parseRow(const std::string& row, PaneCell& pen) {
 
 }  // namespace
 
+// Runs the program in the foreground of the pane and stays there after it ended, so that
+// the pane keeps the last picture. The program's pid and exit status go into files: tmux
+// itself can miss the end of a pane's process (a SIGCHLD that comes while it waits for a
+// helper of its own is lost), so its pane_dead_status is no reliable witness. The trap keeps
+// the shell alive through Control-C and leaves the program the default handling.
+constexpr const char* wrapperScript =
+    "trap : INT TERM HUP; status=\"$1\"; pidFile=\"$2\"; shift 2; "
+    "sh -c 'echo $$ > \"$0.part\" && mv \"$0.part\" \"$0\" && exec \"$@\"' \"$pidFile\" \"$@\"; "
+    "echo $? > \"$status.part\"; mv \"$status.part\" \"$status\"; exec sleep 1000000";
+
 TmuxSession::TmuxSession(const std::vector<std::string>& command,
                          const std::filesystem::path& workingDirectory,
                          const std::vector<std::string>& environment)
-    : socketName_(uniqueSocketName()) {
-    // The pane must outlive the program (its last picture and exit status are read after
-    // the end) and the whole window is the pane: no status line.
+    : socketName_(uniqueSocketName()), runDirectory_(makeRunDirectory()) {
     std::vector<std::string> newSession{"new-session",
                                         "-d",
                                         "-s",
@@ -165,12 +179,13 @@ TmuxSession::TmuxSession(const std::vector<std::string>& command,
                                         "/usr/bin/env",
                                         "TERM=xterm-256color"};
     newSession.insert(newSession.end(), environment.begin(), environment.end());
+    newSession.insert(newSession.end(),
+                      {"/bin/sh", "-c", wrapperScript, "sh", (runDirectory_ / "status").string(),
+                       (runDirectory_ / "pid").string()});
     newSession.insert(newSession.end(), command.begin(), command.end());
-    const std::vector<std::vector<std::string>> commands{{"start-server"},
-                                                         {"set", "-g", "remain-on-exit", "on"},
-                                                         {"set", "-g", "remain-on-exit-format", ""},
-                                                         {"set", "-g", "status", "off"},
-                                                         newSession};
+    // The whole window is the pane: no status line.
+    const std::vector<std::vector<std::string>> commands{
+        {"start-server"}, {"set", "-g", "status", "off"}, newSession};
     std::vector<std::string> arguments;
     for (const auto& tmuxCommandWords : commands) {
         if (!arguments.empty())
@@ -178,14 +193,25 @@ TmuxSession::TmuxSession(const std::vector<std::string>& command,
         arguments.insert(arguments.end(), tmuxCommandWords.begin(), tmuxCommandWords.end());
     }
     started_ = runProgram(tmuxCommand(arguments)).status == 0;
-    if (started_)
-        pid_ = std::atoi(query("#{pane_pid}").c_str());
+    if (started_) {
+        eventually([this] { return (pid_ = std::atoi(readFile("pid").c_str())) > 0; },
+                   std::chrono::seconds(30));
+    }
 }
 
 TmuxSession::~TmuxSession() {
     if (started_)
         killProgram();
     runProgram(tmuxCommand({"kill-server"}));
+    std::error_code ignored;
+    std::filesystem::remove_all(runDirectory_, ignored);
+}
+
+std::string TmuxSession::readFile(const std::string& name) const {
+    std::ifstream in(runDirectory_ / name);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
 }
 
 std::vector<std::string> TmuxSession::tmuxCommand(const std::vector<std::string>& arguments) const {
@@ -194,19 +220,11 @@ std::vector<std::string> TmuxSession::tmuxCommand(const std::vector<std::string>
     return command;
 }
 
-std::string TmuxSession::query(const std::string& format) const {
-    std::string output =
-        runProgram(tmuxCommand({"display-message", "-p", "-t", sessionTarget, format})).output;
-    while (!output.empty() && output.back() == '\n')
-        output.pop_back();
-    return output;
-}
-
 void TmuxSession::killProgram() const {
     if (exitStatus() || pid_ <= 0)
         return;
     kill(pid_, SIGKILL);
-    waitForExit(10s);
+    waitForExit(std::chrono::seconds(10));
 }
 
 void TmuxSession::sendKeys(const std::vector<std::string>& keys) const {
@@ -270,20 +288,10 @@ bool TmuxSession::waitForScreen(
 }
 
 std::optional<int> TmuxSession::exitStatus() const {
-    std::istringstream fields(query("#{pane_dead}:#{pane_dead_status}:#{pane_dead_signal}"));
-    std::string dead;
-    std::string status;
-    std::string signalNumber;
-    std::getline(fields, dead, ':');
-    std::getline(fields, status, ':');
-    std::getline(fields, signalNumber);
-    if (dead != "1")
+    const std::string status = readFile("status");
+    if (status.empty())
         return std::nullopt;
-    if (!signalNumber.empty())
-        return 128 + std::stoi(signalNumber);
-    if (!status.empty())
-        return std::stoi(status);
-    return std::nullopt;
+    return std::atoi(status.c_str());
 }
 
 std::optional<int> TmuxSession::waitForExit(std::chrono::milliseconds timeout) const {
