@@ -50,6 +50,22 @@ TEST_F(ControlCTest, DuringTheCountdownEndsWithStatus255BeforeAnyPass) {
                              }));
 }
 
+TEST_F(ControlCTest, DuringTheConfigurationWaitEndsWithStatus255) {
+    startMonitor();
+    ASSERT_TRUE(screenShows("*               ERROR                *"));
+
+    monitor().signal(SIGINT);
+    EXPECT_EQ(waitForExit(), 255);
+    const std::vector<std::string> screen = monitor().capture();
+    EXPECT_TRUE(showsControlCBox(screen)) << joinLines(screen);
+    EXPECT_EQ(screen[9], screenRow("00-Jan-1900  00:00:00"));
+    EXPECT_EQ(logMessages(), (std::vector<std::string>{
+                                 "Cannot open Site Configuration file: ..\\Conf\\TORVEN_config.txt",
+                                 "User pressed Control-C to terminate program",
+                                 "System shutting down",
+                             }));
+}
+
 TEST_F(ControlCTest, DuringDataCollectionLeavesTheModeAndHandsOverTodaysFiles) {
     plugDevice(1, deviceVolts);
     writeConfig(oneDeviceConfig(everySecond));
@@ -91,6 +107,27 @@ TEST_F(ControlCTest, DuringDataCollectionLeavesTheModeAndHandsOverTodaysFiles) {
         const std::string lastRowEnd = ", " + shownValues[channel] + "\r\n";
         EXPECT_TRUE(content.ends_with(lastRowEnd)) << name << ":\n" << content;
     }
+}
+
+// A service manager stops the program with SIGTERM: the same orderly end as Control-C.
+TEST_F(ControlCTest, TerminationSignalEndsInTheSameOrder) {
+    plugDevice(1, deviceVolts);
+    writeConfig(oneDeviceConfig(everySecond));
+    startMonitor();
+    ASSERT_TRUE(statusScreenShows("DATALOG", deviceBlock("LOGGING", everySecond)));
+    ASSERT_TRUE(eventually([&] { return dataFiles("tmp").size() == 4; }, screenTimeout));
+
+    monitor().signal(SIGTERM);
+    EXPECT_EQ(waitForExit(), 255);
+    EXPECT_TRUE(showsControlCBox(monitor().capture())) << monitor().screenText();
+    const std::vector<std::string> messages = logMessages();
+    ASSERT_GE(messages.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(messages.end() - 2, messages.end()),
+              (std::vector<std::string>{"Exiting Data Collection Mode", "System shutting down"}));
+    EXPECT_NE(messages.end()[-3].find("SIGTERM"), std::string::npos) << joinLines(messages);
+    EXPECT_TRUE(dataFiles("tmp").empty());
+    EXPECT_EQ(dataFiles("Data").size(), 4u);
+    EXPECT_EQ(dataFiles("ToSend"), dataFiles("Data"));
 }
 
 }  // namespace
