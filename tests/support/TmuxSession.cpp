@@ -149,8 +149,6 @@ std::vector<PaneCell> parseRow(const std::string& row, PaneCell& pen) {
     return cells;
 }
 
-}  // namespace
-
 // Runs the program in the foreground of the pane and stays there after it ended, so that
 // the pane keeps the last picture. The program's pid and exit status go into files: tmux
 // itself can miss the end of a pane's process (a SIGCHLD that comes while it waits for a
@@ -160,6 +158,8 @@ constexpr const char* wrapperScript =
     "trap : INT TERM HUP; status=\"$1\"; pidFile=\"$2\"; shift 2; "
     "sh -c 'echo $$ > \"$0.part\" && mv \"$0.part\" \"$0\" && exec \"$@\"' \"$pidFile\" \"$@\"; "
     "echo $? > \"$status.part\"; mv \"$status.part\" \"$status\"; exec sleep 1000000";
+
+}  // namespace
 
 TmuxSession::TmuxSession(const std::vector<std::string>& command,
                          const std::filesystem::path& workingDirectory,
