@@ -47,20 +47,26 @@ bool SiteConfiguration::loadConfiguration() {
         logEvent(LogLevel::ERROR, "Cannot open Site Configuration file: " + configFilePath_);
         return false;
     }
+    return loadFrom(*reader);
+}
+
+bool SiteConfiguration::loadFrom(TextReader& reader) {
+    modeController.devices.clear();
+    modeController.dataLogger.clear();
     siteMetaData_.clear();
     registerSiteKeywords();
 
     MetaDataEntry item;
-    while (!reader->atEnd()) {
-        if (!readNameValue(*reader, item))
+    while (!reader.atEnd()) {
+        if (!readNameValue(reader, item))
             continue;
         bool lineAccepted = false;
         if (namesEqual(item.name, "SITE")) {
-            lineAccepted = setSiteValue(item) && readSiteLine(*reader);
+            lineAccepted = setSiteValue(item) && readSiteLine(reader);
         } else if (namesEqual(item.name, "DEVICE")) {
-            lineAccepted = readDeviceLine(*reader, item);
+            lineAccepted = readDeviceLine(reader, item);
         } else if (namesEqual(item.name, "CHANNEL")) {
-            lineAccepted = readChannelLine(*reader, item);
+            lineAccepted = readChannelLine(reader, item);
         } else {
             logEvent(LogLevel::ERROR, "Invalid configuration keyword: " + item.name);
         }

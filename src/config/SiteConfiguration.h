@@ -29,6 +29,9 @@ class SiteConfiguration {
     // Reads and checks ..\Conf\TORVEN_config.txt, building the devices and streams anew; every
     // problem is logged at ERROR. True when the whole file was accepted.
     bool loadConfiguration();
+    // The load from an opened configuration: the devices, streams and site metadata are
+    // built anew from reader's items and checked, with every problem logged at ERROR.
+    bool loadFrom(TextReader& reader);
     // True when the file's state text differs from the one taken at the last load.
     bool configurationChanged() const;
     // The value of the site's "Site" entry; FATAL when the list was never set up.
