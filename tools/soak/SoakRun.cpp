@@ -317,8 +317,9 @@ void analyse(const SoakStation& station, const SoakPlan& plan, const FaultSchedu
         result.streams.push_back(std::move(streamResult));
     }
     for (const auto& [id, stream] : files) {
-        const bool planned = std::any_of(plan.streams().begin(), plan.streams().end(),
-                                         [&](const StreamPlan& p) { return p.streamId == id; });
+        const bool planned =
+            std::any_of(plan.streams().begin(), plan.streams().end(),
+                        [&streamId = id](const StreamPlan& p) { return p.streamId == streamId; });
         if (!planned)
             result.problems.push_back("data files of an unknown stream " + id);
     }
