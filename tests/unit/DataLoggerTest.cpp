@@ -40,8 +40,8 @@ TEST(DataLoggerTest, OnlyTheExactTypeNameCreatesAStream) {
 }
 
 TEST(DataLoggerTest, StreamsKeepTheirOrderAndOutOfRangeIsNone) {
+    int alive = 0;  // declared first: it must outlive the logger, whose streams count down in it
     DataLogger logger;
-    int alive = 0;
     DataCollectionType* first = logger.addType(std::make_unique<CountedStream>(alive));
     DataCollectionType* second = logger.addType(std::make_unique<CountedStream>(alive));
     EXPECT_EQ(logger.addType(nullptr), nullptr);
@@ -53,9 +53,9 @@ TEST(DataLoggerTest, StreamsKeepTheirOrderAndOutOfRangeIsNone) {
 }
 
 TEST(DataLoggerTest, ResetMakesEveryStreamOnLine) {
+    int alive = 0;
     DataLogger logger;
     logger.resetStatuses();
-    int alive = 0;
     for (const CollectionStatus status :
          {CollectionStatus::OffLine, CollectionStatus::Logging, CollectionStatus::FileWriteError,
           CollectionStatus::ComLinkOff}) {
