@@ -8,6 +8,12 @@ std::int64_t currentEpochSeconds() {
     return static_cast<std::int64_t>(::time(nullptr));
 }
 
+std::int64_t currentEpochMilliseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 std::tm utcCalendar(std::int64_t epochSeconds) {
     const auto instant = static_cast<time_t>(epochSeconds);
     std::tm calendar{};

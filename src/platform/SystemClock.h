@@ -9,6 +9,10 @@ namespace torven::platform {
 // Seconds since 1970-01-01 00:00:00 UTC.
 std::int64_t currentEpochSeconds();
 
+// Milliseconds since 1970-01-01 00:00:00 UTC, for reasoning about where in a second the
+// program is.
+std::int64_t currentEpochMilliseconds();
+
 // The broken-down UTC time of an instant.
 std::tm utcCalendar(std::int64_t epochSeconds);
 
