@@ -25,7 +25,7 @@ const std::string calibrateName = "* * *  C A L I B R A T E  * * *";
 TEST_F(MenuTest, SwitchesModesScansAndRejectsOtherKeys) {
     plugDevice(1, deviceVolts);
     // A second device that no configuration names, for the scan to find.
-    plugDevice(2, {0.0, 0.0, 0.0, 0.0});
+    const sim::Di194RsSimulator& freeDevice = plugDevice(2, {0.0, 0.0, 0.0, 0.0});
     writeConfig(oneDeviceConfig(everySecond));
     startMonitor();
     ASSERT_TRUE(statusScreenShows("DATALOG", deviceBlock("LOGGING", everySecond)));
@@ -59,14 +59,25 @@ TEST_F(MenuTest, SwitchesModesScansAndRejectsOtherKeys) {
     ASSERT_TRUE(pressMenuKey("d"));
     ASSERT_TRUE(rowShows(0, titleRow()));
 
-    ASSERT_TRUE(pressMenuKey("S"));
-    ASSERT_TRUE(screenShows("Press a key to continue..."));
-    const std::vector<std::string> scan = monitor().capture();
+    // The configured device holds COM1, so only the free one is found. A device that answers
+    // the handshake later than the driver waits is left out; on a starved machine that can
+    // befall the simulator, so the scan gets three tries.
+    std::vector<std::string> scan;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ASSERT_TRUE(pressMenuKey("S"));
+        ASSERT_TRUE(screenShows("Press a key to continue..."));
+        scan = monitor().capture();
+        if (scan[5] == screenRow("DI-194RS: COM2"))
+            break;
+        monitor().sendKeys({"Escape"});
+        ASSERT_TRUE(statusScreenShows("DATALOG", deviceBlock("LOGGING", everySecond)));
+    }
     EXPECT_EQ(scan[1], screenRow("Supported Devices:"));
     EXPECT_EQ(scan[2], screenRow("DI-194RS"));
     EXPECT_EQ(scan[4], screenRow("Devices / Ports:"));
-    // The configured device holds COM1, so only the free one is found.
-    EXPECT_EQ(scan[5], screenRow("DI-194RS: COM2"));
+    EXPECT_EQ(scan[5], screenRow("DI-194RS: COM2")) << "the free device saw:\n"
+                                                    << joinLines(freeDevice.transcript());
+    EXPECT_EQ(scan[7], screenRow("Press a key to continue..."));
     // The key that ends the prompt is used up there: this Escape opens no menu.
     monitor().sendKeys({"Escape"});
     ASSERT_TRUE(statusScreenShows("DATALOG", deviceBlock("LOGGING", everySecond)));
@@ -74,17 +85,17 @@ TEST_F(MenuTest, SwitchesModesScansAndRejectsOtherKeys) {
     EXPECT_EQ(monitor().capture()[0], titleRow());
 
     EXPECT_EQ(quit(), 0);
-    EXPECT_EQ(logMessages(), (std::vector<std::string>{
-                                 "Starting TORVEN Application Ver 0.40",
-                                 "Entering Data Collection Mode",
-                                 "Exiting Data Collection Mode",
-                                 "Entering Calibration Mode",
-                                 "Exiting Calibration Mode",
-                                 "Entering Data Collection Mode",
-                                 "Exiting Data Collection Mode",
-                                 "System shutting down",
-                                 "Ending TORVEN Application Ver 0.40",
-                             }));
+    EXPECT_EQ(logMessagesWithoutLinkEvents(), (std::vector<std::string>{
+                                                  "Starting TORVEN Application Ver 0.40",
+                                                  "Entering Data Collection Mode",
+                                                  "Exiting Data Collection Mode",
+                                                  "Entering Calibration Mode",
+                                                  "Exiting Calibration Mode",
+                                                  "Entering Data Collection Mode",
+                                                  "Exiting Data Collection Mode",
+                                                  "System shutting down",
+                                                  "Ending TORVEN Application Ver 0.40",
+                                              }));
 }
 
 }  // namespace

@@ -226,7 +226,8 @@ std::optional<int> MonitorFixture::quit() const {
         return std::nullopt;
     }
     const std::optional<int> status = waitForExit();
-    if (!status) ADD_FAILURE() << "the program did not end after Q\n" << monitor_->screenText();
+    if (!status)
+        ADD_FAILURE() << "the program did not end after Q\n" << monitor_->screenText();
     return status;
 }
 
@@ -288,6 +289,15 @@ std::vector<std::string> MonitorFixture::logMessages(const std::string& level) c
             continue;
         messages.push_back(line.substr(levelEnd + 3, line.size() - levelEnd - 4));
     }
+    return messages;
+}
+
+std::vector<std::string> MonitorFixture::logMessagesWithoutLinkEvents() const {
+    std::vector<std::string> messages = logMessages();
+    std::erase_if(messages, [](const std::string& message) {
+        return message.ends_with(" has returned online") ||
+               message.starts_with("Data collection: Lost connection for ");
+    });
     return messages;
 }
 

@@ -99,6 +99,9 @@ class MonitorFixture : public ::testing::Test {
     std::string consoleDump(const std::string& text) const;
     // The event log's messages with the entries logged at `level` only ("" for every entry).
     std::vector<std::string> logMessages(const std::string& level = "") const;
+    // The messages without the device link's comings and goings ("... has returned online",
+    // "Data collection: Lost connection for ..."), which a starved machine can cause anywhere.
+    std::vector<std::string> logMessagesWithoutLinkEvents() const;
 
     std::time_t testStart_ = 0;
     ScratchStation station_;
