@@ -52,7 +52,10 @@ void Keyboard::detach() {
 }
 
 int Keyboard::pollKey() {
-    fillPending(0);
+    // Only a terminal is polled: input from a pipe or a file is not an operator at the
+    // keyboard, so a service's standard input never selects a mode or a menu entry.
+    if (savedSettings_)
+        fillPending(0);
     return takeKey().value_or(0);
 }
 

@@ -113,6 +113,19 @@ TEST(Keyboard, PipeInputIsReadAndItsEndEndsTheWait) {
     ::close(ends[0]);
 }
 
+TEST(Keyboard, PipeInputIsNeverPolledAsAKey) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ASSERT_EQ(::write(ends[1], "q", 1), 1);
+    Keyboard keyboard;
+    keyboard.attach(ends[0]);
+    EXPECT_EQ(keyboard.pollKey(), 0);
+    EXPECT_EQ(keyboard.waitForKey(), 'q');
+    keyboard.detach();
+    ::close(ends[1]);
+    ::close(ends[0]);
+}
+
 TEST(Keyboard, WithoutInputOnlyFedKeysArrive) {
     Keyboard keyboard;
     EXPECT_EQ(keyboard.pollKey(), 0);
