@@ -10,10 +10,13 @@ build:
 	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVEN_TESTS=OFF
 	$(CMAKE) --build build -j $(JOBS)
 
-# Every test layer, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Every test layer, built with AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz
+# targets replayed on their seed corpus and, where clang is installed, a short libFuzzer run.
 test:
 	$(CMAKE) -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DTORVEN_SANITIZE=ON
 	$(CMAKE) --build build-san -j $(JOBS)
+	@if command -v clang++ >/dev/null; then $(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS); \
+	else echo "clang++ not found: the libFuzzer run is left out"; fi
 	ctest --test-dir build-san --output-on-failure -j $(JOBS) --timeout 600
 
 demo: build
@@ -27,6 +30,17 @@ soak:
 	$(MAKE) build
 	build/torven-soak --monitor build/torven-monitor $(SOAK_ARGS)
 
+# The fuzz targets of tests/fuzz under libFuzzer (clang), each for FUZZ_SECONDS on a working
+# copy of its seed corpus; reproducers of failures are kept in build-fuzz/fuzz/.
+FUZZ_SECONDS ?= 60
+TEST_FUZZ_SECONDS ?= 10
+
+fuzz:
+	$(CMAKE) -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DTORVEN_SANITIZE=ON -DTORVEN_FUZZ=ON >/dev/null
+	$(CMAKE) --build build-fuzz -j $(JOBS) --target fuzz_config_reader fuzz_frame_decoder
+	tests/fuzz/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
+
 bench:
 	$(CMAKE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTORVEN_TESTS=OFF -DTORVEN_BENCH=ON
 	$(CMAKE) --build build-bench -j $(JOBS)
@@ -36,4 +50,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-san build-bench
+	rm -rf build build-san build-bench build-fuzz
