@@ -194,6 +194,7 @@ TmuxSession::TmuxSession(const std::vector<std::string>& command,
     }
     started_ = runProgram(tmuxCommand(arguments)).status == 0;
     if (started_) {
+        socketPath_ = query("#{socket_path}");
         eventually([this] { return (pid_ = std::atoi(readFile("pid").c_str())) > 0; },
                    std::chrono::seconds(30));
     }
@@ -203,8 +204,19 @@ TmuxSession::~TmuxSession() {
     if (started_)
         killProgram();
     runProgram(tmuxCommand({"kill-server"}));
+    // The server leaves its socket behind.
     std::error_code ignored;
+    if (!socketPath_.empty())
+        std::filesystem::remove(socketPath_, ignored);
     std::filesystem::remove_all(runDirectory_, ignored);
+}
+
+std::string TmuxSession::query(const std::string& format) const {
+    std::string output =
+        runProgram(tmuxCommand({"display-message", "-p", "-t", sessionTarget, format})).output;
+    while (!output.empty() && output.back() == '\n')
+        output.pop_back();
+    return output;
 }
 
 std::string TmuxSession::readFile(const std::string& name) const {

@@ -68,10 +68,12 @@ class TmuxSession {
 
   private:
     std::vector<std::string> tmuxCommand(const std::vector<std::string>& arguments) const;
+    std::string query(const std::string& format) const;
     std::string readFile(const std::string& name) const;
     void killProgram() const;
 
     std::string socketName_;
+    std::filesystem::path socketPath_;
     std::filesystem::path runDirectory_;  // the program's pid and exit status
     bool started_ = false;
     int pid_ = 0;
