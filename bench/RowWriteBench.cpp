@@ -4,49 +4,19 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 #include "collection/DataLogger.h"
 #include "config/SiteConfiguration.h"
 #include "platform/TextFile.h"
+#include "support/ScratchStation.h"
 
 namespace torven {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A station folder in the temporary directory, with bin/ as the working directory.
-class BenchStation {
-  public:
-    BenchStation() {
-        std::string pattern = (fs::temp_directory_path() / "torven-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        root_ = pattern;
-        for (const char* folder : {"bin", "EventLog", "tmp", "Data", "ToSend"}) {
-            fs::create_directory(root_ / folder);
-        }
-        previous_ = fs::current_path();
-        fs::current_path(root_ / "bin");
-    }
-    BenchStation(const BenchStation&) = delete;
-    BenchStation& operator=(const BenchStation&) = delete;
-    ~BenchStation() {
-        std::error_code ignored;
-        fs::current_path(previous_, ignored);
-        fs::remove_all(root_, ignored);
-    }
-
-    fs::path path(const std::string& relative) const { return root_ / relative; }
-
-  private:
-    fs::path root_;
-    fs::path previous_;
-};
 
 class BenchStream : public DataCollectionType {
   public:
@@ -80,7 +50,7 @@ void growTo(const std::string& name, std::uint64_t size) {
 }
 
 void BM_RowWrite(benchmark::State& state, std::uint64_t startSize) {
-    BenchStation station;
+    test::ScratchStation station;
     SiteConfiguration site;
     DataCollectionType* stream =
         site.modeController.dataLogger.addType(std::make_unique<BenchStream>());
