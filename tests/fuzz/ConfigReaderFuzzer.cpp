@@ -2,11 +2,13 @@
 // to the end, with the rules every item and marker must keep, and then loaded whole, twice
 // into the same site as a reload would: an accepted configuration must pass every check the
 // loader promises, and the reload must build the same again.
+//
+// Logged lines go to the event log folder beside the working directory (..\EventLog\), or
+// to the console's screen where there is none: start the fuzzer in a folder without one, as
+// tests/fuzz/run-fuzzers.sh and the replay test do, so that no file grows with every input.
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <set>
 #include <string>
 
@@ -19,22 +21,7 @@
 namespace torven {
 namespace {
 
-namespace fs = std::filesystem;
 using fuzz::check;
-
-// Moves into a new, empty working directory and removes it at once, so that the program's
-// relative paths ("..\EventLog\" and the like) find nothing: logged lines go to the
-// console's screen instead of growing a file with every input, and no run leaves anything
-// behind, not even one that crashes.
-void workInAVanishedDirectory() {
-    std::string pattern = (fs::temp_directory_path() / "torven-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        fuzz::fail("no temporary directory");
-    const fs::path root = pattern;
-    fs::create_directory(root / "bin");
-    fs::current_path(root / "bin");
-    fs::remove_all(root);
-}
 
 void checkPair(const MetaDataEntry& item) {
     check(item.name.size() <= maxItemLength && item.value.size() <= maxItemLength,
@@ -119,7 +106,6 @@ LoadOutcome load(SiteConfiguration& site, const std::string& content) {
 }  // namespace torven
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    torven::workInAVanishedDirectory();
     // An unknown data type is a FATAL event; here it must not end the run.
     torven::programEventLog().setFatalExit([] {});
     return 0;

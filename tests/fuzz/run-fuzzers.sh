@@ -11,6 +11,10 @@ build=$(cd "$1" && pwd)
 seconds=$2
 seeds=$(cd "$(dirname "$0")/corpus" && pwd)
 status=0
+# The fuzzers run in a folder of their own with no event log folder beside it, so that the
+# lines they log go to the console's screen rather than into a file.
+mkdir -p "$build/fuzz/bin"
+cd "$build/fuzz/bin"
 
 for corpus in "$seeds"/*/; do
     target=$(basename "$corpus")
