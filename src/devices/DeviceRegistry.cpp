@@ -1,5 +1,7 @@
 #include "devices/DeviceRegistry.h"
 
+#include <algorithm>
+
 #include "collection/DataCollectionType.h"
 #include "devices/DeviceChannel.h"
 #include "devices/DeviceFactory.h"
@@ -9,6 +11,29 @@
 namespace torven {
 
 namespace {
+
+constexpr std::int64_t millisecondsPerSecond = 1000;
+// The wait between attempts doubles from 1 s up to 4 s, so that a device that comes back is
+// tried again within about 4 s while a dead one costs little.
+constexpr int longestWaitDoublings = 2;
+constexpr std::int64_t flapWarningMilliseconds = 3600 * millisecondsPerSecond;
+// A first return without a sample is still logged as a return; from the second one on the
+// device counts as dropping out over and over.
+constexpr int returnsBeforeFlapWarning = 2;
+
+// 1 s after one failed attempt, 2 s after two, 4 s after more.
+std::int64_t waitAfterFailures(int failedAttempts) {
+    const int doublings = std::min(failedAttempts - 1, longestWaitDoublings);
+    return (std::int64_t{1} << doublings) * millisecondsPerSecond;
+}
+
+std::string portText(const PhysicalDevice& device) {
+    return device.typeName() + " on port " + device.connectedPortName();
+}
+
+void logReturn(const PhysicalDevice& device) {
+    logEvent(LogLevel::INFO, portText(device) + " has returned online");
+}
 
 // Tells the streams bound to the device's channels whether its link is up. A stream that
 // lost the link shows it; one that had lost it is back on line. Other states are the data
@@ -44,54 +69,119 @@ PhysicalDevice* DeviceRegistry::addDevice(const std::string& typeName, const std
 PhysicalDevice* DeviceRegistry::addDevice(std::unique_ptr<PhysicalDevice> device) {
     if (!device)
         return nullptr;
-    devices_.push_back(std::move(device));
-    return devices_.back().get();
+    devices_.push_back({std::move(device), {}});
+    return devices_.back().device.get();
 }
 
 PhysicalDevice* DeviceRegistry::deviceAt(int index) const {
     if (index < 0 || index >= count())
         return nullptr;
-    return devices_[index].get();
+    return devices_[index].device.get();
 }
 
 PhysicalDevice* DeviceRegistry::lastDevice() const {
-    return devices_.empty() ? nullptr : devices_.back().get();
+    return devices_.empty() ? nullptr : devices_.back().device.get();
 }
 
 bool DeviceRegistry::connectAll() {
     bool allConnected = true;
-    for (const auto& device : devices_) {
-        if (!device->connect())
+    for (Entry& entry : devices_) {
+        // At most one flap warning an hour holds across mode changes too.
+        const auto lastFlapWarning = entry.reconnection.lastFlapWarning;
+        entry.reconnection = Reconnection{};
+        entry.reconnection.lastFlapWarning = lastFlapWarning;
+        if (!entry.device->connect())
             allConnected = false;
     }
     return allConnected;
 }
 
-void DeviceRegistry::reconnectAll() {
-    for (const auto& device : devices_) {
-        if (device->isConnected() || !device->connect())
-            continue;
-        logEvent(LogLevel::INFO, device->typeName() + " on port " + device->connectedPortName() +
-                                     " has returned online");
+void DeviceRegistry::reconnectAll(std::int64_t deadline, const MillisecondClock& now) {
+    for (Entry* entry : lostDevicesLeastRecentlyTriedFirst()) {
+        const std::int64_t start = now();
+        if (start + attemptMilliseconds > deadline)
+            return;
+        if (attemptDue(entry->reconnection, start))
+            attemptReconnection(*entry, start);
     }
 }
 
+std::vector<DeviceRegistry::Entry*> DeviceRegistry::lostDevicesLeastRecentlyTriedFirst() {
+    std::vector<Entry*> lost;
+    for (Entry& entry : devices_) {
+        if (!entry.device->isConnected())
+            lost.push_back(&entry);
+    }
+    // Never tried comes first (an empty optional orders before every time); a stable sort
+    // keeps the configuration order among equals.
+    std::stable_sort(lost.begin(), lost.end(), [](const Entry* left, const Entry* right) {
+        return left->reconnection.lastAttempt < right->reconnection.lastAttempt;
+    });
+    return lost;
+}
+
+bool DeviceRegistry::attemptDue(const Reconnection& reconnection, std::int64_t now) {
+    if (reconnection.failedAttempts == 0 || !reconnection.lastAttempt)
+        return true;
+    return now >= *reconnection.lastAttempt + waitAfterFailures(reconnection.failedAttempts);
+}
+
+void DeviceRegistry::attemptReconnection(Entry& entry, std::int64_t now) {
+    Reconnection& reconnection = entry.reconnection;
+    reconnection.lastAttempt = now;
+    // Failed until a sample read after it proves the device back.
+    ++reconnection.failedAttempts;
+    if (!entry.device->connect())
+        return;
+    reconnection.awaitingSample = true;
+    if (reconnection.returnsWithoutSample == 0)
+        logReturn(*entry.device);
+}
+
+void DeviceRegistry::noteRead(Entry& entry, bool sampleRead) {
+    Reconnection& reconnection = entry.reconnection;
+    const bool firstReadAfterReturn = reconnection.awaitingSample;
+    reconnection.awaitingSample = false;
+    if (sampleRead) {
+        reconnection.failedAttempts = 0;
+        // Its returns have gone unlogged while it kept dropping out: this one is real.
+        if (firstReadAfterReturn && reconnection.returnsWithoutSample > 0)
+            logReturn(*entry.device);
+        reconnection.returnsWithoutSample = 0;
+        return;
+    }
+    if (!firstReadAfterReturn)
+        return;
+    ++reconnection.returnsWithoutSample;
+    const std::int64_t returnedAt = reconnection.lastAttempt.value_or(0);
+    const bool warnedThisHour =
+        reconnection.lastFlapWarning &&
+        returnedAt - *reconnection.lastFlapWarning < flapWarningMilliseconds;
+    if (reconnection.returnsWithoutSample < returnsBeforeFlapWarning || warnedThisHour)
+        return;
+    reconnection.lastFlapWarning = returnedAt;
+    logEvent(LogLevel::WARN, portText(*entry.device) + " keeps dropping out: returned online " +
+                                 std::to_string(reconnection.returnsWithoutSample) +
+                                 " times without a usable sample");
+}
+
 void DeviceRegistry::readAll() {
-    for (const auto& device : devices_) {
-        const bool linkUp = device->readSample();
-        reportLinkState(*device, linkUp);
+    for (Entry& entry : devices_) {
+        const bool linkUp = entry.device->readSample();
+        reportLinkState(*entry.device, linkUp);
+        noteRead(entry, linkUp);
     }
 }
 
 void DeviceRegistry::disconnectAll() {
-    for (const auto& device : devices_)
-        device->disconnect();
+    for (const Entry& entry : devices_)
+        entry.device->disconnect();
 }
 
 void DeviceRegistry::clear() {
-    for (auto& device : devices_) {
-        device->disconnect();
-        device.reset();
+    for (Entry& entry : devices_) {
+        entry.device->disconnect();
+        entry.device.reset();
     }
     devices_.clear();
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,7 +14,7 @@ namespace torven {
 // The configured devices, in the order of the configuration file. It owns them and is the
 // only one that destroys them, always after disconnecting.
 class DeviceRegistry {
-public:
+  public:
     DeviceRegistry() = default;
     DeviceRegistry(const DeviceRegistry&) = delete;
     DeviceRegistry& operator=(const DeviceRegistry&) = delete;
@@ -28,11 +31,26 @@ public:
     PhysicalDevice* deviceAt(int index) const;
     PhysicalDevice* lastDevice() const;
 
-    // connect on every device, in order, also after one failed; true when all connected.
+    // Milliseconds on a scale of the caller's choosing (the system clock since the epoch in
+    // the program, a test's own clock in tests).
+    using MillisecondClock = std::function<std::int64_t()>;
+
+    // What a connect attempt may cost at most: a full DI-194RS handshake took 840 ms on the
+    // simulator (the 200 ms settling pause and four command exchanges), a port that opens but
+    // never answers 600 ms, an absent port next to nothing.
+    static constexpr std::int64_t attemptMilliseconds = 1000;
+
+    // connect on every device, in order, also after one failed; true when all connected. The
+    // reconnection history starts afresh.
     bool connectAll();
-    // connect on every device that is not connected; each success is logged as
-    // "<type> on port <COMn> has returned online".
-    void reconnectAll();
+    // connect on devices that are not connected, the one tried least recently first, starting
+    // an attempt only while it can end by the deadline (on the scale of `now`), so that the
+    // caller's next pass comes in time. A device whose attempts keep failing waits 1, 2 and
+    // then 4 s between them; an attempt counts as failed until a sample is read after it.
+    // A return is logged as "<type> on port <COMn> has returned online"; a device that keeps
+    // coming back without ever delivering a usable sample is logged once when it first
+    // returns, then in a WARN at most once an hour, and again as returned once it delivers.
+    void reconnectAll(std::int64_t deadline, const MillisecondClock& now);
     // readSample on every device, telling the streams bound to its channels whether the
     // link is up (ComLinkOff when not; back to OnLine from ComLinkOff when it is).
     void readAll();
@@ -44,8 +62,26 @@ public:
     // per type: "<type>: <result>\n". The configured devices are not touched.
     static std::string scanAllDeviceTypes();
 
-private:
-    std::vector<std::unique_ptr<PhysicalDevice>> devices_;
+  private:
+    // How the reconnection of one device has gone.
+    struct Reconnection {
+        int failedAttempts = 0;                       // in a row
+        std::optional<std::int64_t> lastAttempt;      // when it began; none before the first
+        bool awaitingSample = false;                  // reconnected, its first read still to come
+        int returnsWithoutSample = 0;                 // in a row, each ended by a failed first read
+        std::optional<std::int64_t> lastFlapWarning;  // when the return it tells of began
+    };
+    struct Entry {
+        std::unique_ptr<PhysicalDevice> device;
+        Reconnection reconnection;
+    };
+
+    std::vector<Entry*> lostDevicesLeastRecentlyTriedFirst();
+    static bool attemptDue(const Reconnection& reconnection, std::int64_t now);
+    static void attemptReconnection(Entry& entry, std::int64_t now);
+    static void noteRead(Entry& entry, bool sampleRead);
+
+    std::vector<Entry> devices_;
 };
 
 }  // namespace torven

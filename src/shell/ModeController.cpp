@@ -2,10 +2,23 @@
 
 #include "collection/FileHandOver.h"
 #include "eventlog/EventLog.h"
+#include "platform/SystemClock.h"
 
 namespace torven {
 
 namespace {
+
+constexpr std::int64_t millisecondsPerSecond = 1000;
+// Room left between the end of reconnecting and the end of the next second, for the status
+// display, the dump and the configuration check before the next pass reads the clock.
+constexpr std::int64_t passMarginMilliseconds = 150;
+
+// Reconnecting after a pass whose clock reading fell in second L must end within second L+1,
+// so that the next pass reads the clock in L+1 and no second goes without a pass.
+std::int64_t reconnectionDeadline(std::int64_t passMilliseconds) {
+    const std::int64_t passSecond = passMilliseconds / millisecondsPerSecond;
+    return (passSecond + 2) * millisecondsPerSecond - passMarginMilliseconds;
+}
 
 bool isRequestable(DataLoggingMode mode) {
     return mode == DataLoggingMode::DATALOG || mode == DataLoggingMode::CALIBRATE ||
@@ -77,30 +90,40 @@ void ModeController::pass(SiteConfiguration& site) {
     }
 }
 
+std::int64_t ModeController::nowMilliseconds() const {
+    return millisecondSource_ ? millisecondSource_() : platform::currentEpochMilliseconds();
+}
+
+// Lost devices are reconnected last, after the row of this second is written, and only as
+// far as time allows, so that a device that does not answer cannot make a second go by
+// without a pass. A device that comes back is read from the next pass on.
 void ModeController::dataCollectionPass(SiteConfiguration& site) {
     readDevices();
     const std::int32_t second = clock.secondsIntoHour();
     // The writer runs at most once per second however fast the passes come.
-    if (second == lastLoggedSecond_)
-        return;
-    lastLoggedSecond_ = second;
-    dataLogger.writeTick(site);
-    if (second % 15 == 0)
-        handOverFiles(site, true);
+    if (second != lastLoggedSecond_) {
+        lastLoggedSecond_ = second;
+        dataLogger.writeTick(site);
+        if (second % 15 == 0)
+            handOverFiles(site, true);
+    }
+    reconnectLostDevices();
 }
 
 void ModeController::calibrationPass() {
     readDevices();
+    reconnectLostDevices();
 }
 
 void ModeController::readDevices() {
-    devices.reconnectAll();
-    if (timeSource_) {
-        clock.setTo(timeSource_());
-    } else {
-        clock.setToNow(0);
-    }
+    lastPassMilliseconds_ = nowMilliseconds();
+    clock.setTo(timeSource_ ? timeSource_() : lastPassMilliseconds_ / millisecondsPerSecond);
     devices.readAll();
+}
+
+void ModeController::reconnectLostDevices() {
+    devices.reconnectAll(reconnectionDeadline(lastPassMilliseconds_),
+                         [this] { return nowMilliseconds(); });
 }
 
 void ModeController::handOverAll(SiteConfiguration& site) {

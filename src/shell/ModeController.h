@@ -25,11 +25,20 @@ class ModeController {
     std::string modeName() const { return modeDisplayName(mode_); }
     DataLoggingMode mode() const { return mode_; }
 
-    // Where a pass takes its time from (seconds since the epoch); without one, the system
-    // clock. Tests drive the controller through chosen instants with it.
+    // Where a pass takes its time from (seconds since the epoch), called once per pass;
+    // without one, the second of the pass's millisecond reading. Tests drive the controller
+    // through chosen instants with it.
     void setTimeSource(std::function<std::int64_t()> timeSource) {
         timeSource_ = std::move(timeSource);
     }
+    // Where the controller reads milliseconds since the epoch: at the start of every pass and
+    // while it reconnects lost devices; without one, the system clock.
+    void setMillisecondSource(DeviceRegistry::MillisecondClock millisecondSource) {
+        millisecondSource_ = std::move(millisecondSource);
+    }
+    std::int64_t nowMilliseconds() const;
+    // The millisecond reading of the last data-collection or calibration pass (0 before one).
+    std::int64_t lastPassMilliseconds() const { return lastPassMilliseconds_; }
 
     DataLogger dataLogger;
     DeviceRegistry devices;
@@ -44,11 +53,14 @@ class ModeController {
     void dataCollectionPass(SiteConfiguration& site);
     void calibrationPass();
     void readDevices();
+    void reconnectLostDevices();
     void handOverAll(SiteConfiguration& site);
 
     std::int32_t lastLoggedSecond_ = 0;
+    std::int64_t lastPassMilliseconds_ = 0;
     DataLoggingMode mode_ = DataLoggingMode::Initialize;
     std::function<std::int64_t()> timeSource_;
+    DeviceRegistry::MillisecondClock millisecondSource_;
 };
 
 }  // namespace torven

@@ -31,6 +31,8 @@ void FakeDevice::forceConnected(bool connected) {
 
 bool FakeDevice::connect() {
     ++connectCalls_;
+    if (onConnect_)
+        onConnect_();
     connectedPortName_.clear();
     connected_ = answering_;
     if (connected_)
@@ -48,7 +50,7 @@ bool FakeDevice::readSample() {
     ++readCalls_;
     if (!connected_)
         return false;
-    if (!answering_) {
+    if (!answering_ || !deliversSamples_) {
         resetChannels();
         connected_ = false;
         return false;

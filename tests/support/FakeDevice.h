@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "devices/DeviceChannel.h"
 #include "devices/PhysicalDevice.h"
@@ -29,6 +31,11 @@ class FakeDevice : public PhysicalDevice {
     explicit FakeDevice(std::string port = "COM1", std::string typeName = "FAKE-194");
 
     void setAnswering(bool answering) { answering_ = answering; }
+    // An answering device that delivers no usable sample connects, but every read fails.
+    void setDeliversSamples(bool delivers) { deliversSamples_ = delivers; }
+    // Runs at every connect call, before its outcome: to advance a test clock by what an
+    // attempt costs, or to look at the world at that moment.
+    void setOnConnect(std::function<void()> onConnect) { onConnect_ = std::move(onConnect); }
     // The value every channel reads at the next successful sample.
     void setReading(double value) { reading_ = value; }
     // Connected without a connect call (to set up a display).
@@ -62,6 +69,8 @@ class FakeDevice : public PhysicalDevice {
     std::array<FakeChannel, channels> channels_;
     double reading_ = 1.25;
     bool answering_ = true;
+    bool deliversSamples_ = true;
+    std::function<void()> onConnect_;
     bool connected_ = false;
     int connectCalls_ = 0;
     int disconnectCalls_ = 0;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "devices/DeviceChannel.h"
 #include "devices/DeviceFactory.h"
@@ -159,16 +161,45 @@ TEST(DeviceRegistryTest, ReadAllReadsEveryDeviceAlsoAfterOneFailed) {
     EXPECT_EQ(stream.status(), CollectionStatus::OnLine);
 }
 
-TEST(DeviceRegistryTest, ReconnectAllConnectsOnlyLostDevicesAndLogsEachReturn) {
+// A registry of fake devices with a clock of the test's own, in milliseconds. Each pass reads
+// every device and then reconnects with a deadline far enough away for every attempt.
+class ReconnectionTest : public ::testing::Test {
+  protected:
+    FakeDevice* add(const std::string& port) { return fakes.add(port); }
+
+    // Every connect call of the device costs this long on the test's clock.
+    void costs(FakeDevice* device, std::int64_t milliseconds) {
+        device->setOnConnect([this, milliseconds] { now += milliseconds; });
+    }
+
+    void reconnect(std::int64_t deadline) {
+        fakes.registry.reconnectAll(deadline, [this] { return now; });
+    }
+
+    void pass() {
+        fakes.registry.readAll();
+        reconnect(now + 60000);
+    }
+
+    // Passes every quarter second for that long, from now on.
+    void passFor(std::int64_t milliseconds) {
+        for (const std::int64_t end = now + milliseconds; now < end; now += 250)
+            pass();
+    }
+
     test::ScratchStation station;
     Fakes fakes;
-    FakeDevice* connected = fakes.add("COM1");
-    FakeDevice* lost = fakes.add("COM3");
-    FakeDevice* stillGone = fakes.add("COM4");
+    std::int64_t now = 1000000;
+};
+
+TEST_F(ReconnectionTest, ConnectsOnlyLostDevicesAndLogsEachReturnOnce) {
+    FakeDevice* connected = add("COM1");
+    FakeDevice* lost = add("COM3");
+    FakeDevice* stillGone = add("COM4");
     connected->forceConnected(true);
     stillGone->setAnswering(false);
 
-    fakes.registry.reconnectAll();
+    pass();
     EXPECT_EQ(connected->connectCalls(), 0);
     EXPECT_EQ(lost->connectCalls(), 1);
     EXPECT_EQ(stillGone->connectCalls(), 1);
@@ -176,10 +207,132 @@ TEST(DeviceRegistryTest, ReconnectAllConnectsOnlyLostDevicesAndLogsEachReturn) {
     EXPECT_EQ(station.eventLogMessages(),
               std::vector<std::string>{"FAKE-194 on port COM3 has returned online"});
 
-    fakes.registry.reconnectAll();
+    passFor(10000);
     EXPECT_EQ(lost->connectCalls(), 1);
-    EXPECT_EQ(stillGone->connectCalls(), 2);
-    EXPECT_EQ(station.eventLogMessages().size(), 1u);
+    EXPECT_EQ(station.eventLogMessages().size(), 1u) << "its samples log nothing more";
+}
+
+TEST_F(ReconnectionTest, StartsNoAttemptThatCouldRunPastTheDeadline) {
+    const std::int64_t attempt = DeviceRegistry::attemptMilliseconds;
+    const struct {
+        std::int64_t deadlineAfterNow;
+        int attempts;
+    } cases[] = {
+        {0, 0}, {attempt - 1, 0}, {attempt, 1}, {3 * attempt - 1, 2}, {3 * attempt, 3}, {60000, 4},
+    };
+    for (const auto& entry : cases) {
+        Fakes local;
+        int attempts = 0;
+        for (const char* port : {"COM1", "COM2", "COM3", "COM4"}) {
+            FakeDevice* device = local.add(port);
+            device->setAnswering(false);
+            // Each attempt takes all the time an attempt may take.
+            device->setOnConnect([&] {
+                ++attempts;
+                now += attempt;
+            });
+        }
+        const std::int64_t deadline = now + entry.deadlineAfterNow;
+        local.registry.reconnectAll(deadline, [this] { return now; });
+        EXPECT_EQ(attempts, entry.attempts) << "deadline " << entry.deadlineAfterNow;
+        EXPECT_LE(now, deadline) << "an attempt ran past the deadline";
+    }
+}
+
+TEST_F(ReconnectionTest, TriesTheLeastRecentlyTriedDeviceFirst) {
+    std::vector<std::string> tried;
+    std::vector<FakeDevice*> devices;
+    for (const char* port : {"COM1", "COM2", "COM3", "COM4"}) {
+        FakeDevice* device = add(port);
+        device->setAnswering(false);
+        device->setOnConnect([&tried, port, this] {
+            tried.push_back(port);
+            now += DeviceRegistry::attemptMilliseconds;
+        });
+        devices.push_back(device);
+    }
+    devices[1]->setAnswering(true);
+    fakes.registry.connectAll();
+    tried.clear();
+    devices[1]->setAnswering(false);
+
+    // Room for one attempt per call; long enough between calls for every wait to be over.
+    const auto oneAttempt = [this] {
+        reconnect(now + DeviceRegistry::attemptMilliseconds);
+        now += 10000;
+    };
+    for (int call = 0; call < 3; ++call)
+        oneAttempt();
+    EXPECT_EQ(tried, (std::vector<std::string>{"COM1", "COM3", "COM4"}));
+
+    // COM2 drops out: never tried since, it goes first, then the round goes on.
+    fakes.registry.readAll();
+    for (int call = 0; call < 5; ++call)
+        oneAttempt();
+    EXPECT_EQ(tried, (std::vector<std::string>{"COM1", "COM3", "COM4", "COM2", "COM1", "COM3",
+                                               "COM4", "COM2"}));
+}
+
+TEST_F(ReconnectionTest, ADeviceThatKeepsFailingWaitsOneTwoThenFourSeconds) {
+    FakeDevice* device = add("COM3");
+    device->setAnswering(false);
+    std::vector<std::int64_t> attempts;
+    const std::int64_t start = now;
+    device->setOnConnect([&] { attempts.push_back(now - start); });
+
+    passFor(16000);
+    EXPECT_EQ(attempts, (std::vector<std::int64_t>{0, 1000, 3000, 7000, 11000, 15000}));
+
+    // Back after the attempt at 15 s: tried again by 19 s, then read; a sound sample clears
+    // the history, so the next loss is tried at once.
+    device->setAnswering(true);
+    passFor(4250);
+    EXPECT_EQ(attempts.back(), 19000);
+    EXPECT_TRUE(device->isConnected());
+    device->setAnswering(false);
+    attempts.clear();
+    passFor(250);
+    EXPECT_EQ(attempts, (std::vector<std::int64_t>{20250}));
+}
+
+TEST_F(ReconnectionTest, ADeviceBackAfterEachUnpluggingLogsOneReturnEachTime) {
+    FakeDevice* device = add("COM3");
+    device->forceConnected(true);
+    for (int unplugging = 0; unplugging < 3; ++unplugging) {
+        device->setAnswering(false);
+        passFor(30000);
+        device->setAnswering(true);
+        passFor(30000);
+        EXPECT_TRUE(device->isConnected());
+    }
+    EXPECT_EQ(station.eventLogMessages(),
+              std::vector<std::string>(3, "FAKE-194 on port COM3 has returned online"));
+}
+
+TEST_F(ReconnectionTest, ADeviceBackWithoutUsableSamplesWarnsAtMostHourlyAndLogsItsRecovery) {
+    FakeDevice* device = add("COM7");
+    device->setDeliversSamples(false);
+    const std::string returned = "FAKE-194 on port COM7 has returned online";
+    const std::string dropping = "FAKE-194 on port COM7 keeps dropping out: returned online ";
+
+    passFor(5000);
+    EXPECT_EQ(station.eventLogMessages(),
+              (std::vector<std::string>{returned, dropping + "2 times without a usable sample"}));
+
+    // An hour and a half of it: one more warning, telling how often it came back.
+    passFor(90 * 60 * 1000);
+    std::vector<std::string> messages = station.eventLogMessages();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[2].rfind(dropping, 0), 0u) << messages[2];
+    EXPECT_GT(device->connectCalls(), 900) << "it is still tried every 4 s";
+
+    // It delivers at last: its return is logged then, once.
+    device->setDeliversSamples(true);
+    passFor(10000);
+    messages = station.eventLogMessages();
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[3], returned);
+    EXPECT_TRUE(device->isConnected());
 }
 
 TEST(DeviceRegistryTest, DisconnectAllAndClearDisconnectEveryDevice) {

@@ -38,7 +38,7 @@ const std::int64_t ordinarySecond = utc(2011, 5, 4, 10, 20, 7);
 class ModeControllerTest : public ::testing::Test {
   protected:
     ModeControllerTest() {
-        controller.setTimeSource([this] { return now; });
+        controller.setMillisecondSource([this] { return nowMilliseconds; });
     }
 
     FakeDevice& addDevice(const std::string& port) {
@@ -57,8 +57,9 @@ class ModeControllerTest : public ::testing::Test {
         return added;
     }
 
-    void stepAt(std::int64_t instant, Mode requested) {
-        now = instant;
+    // A step at that second and millisecond of it.
+    void stepAt(std::int64_t instant, Mode requested, std::int64_t millisecond = 0) {
+        nowMilliseconds = instant * 1000 + millisecond;
         controller.step(site, requested);
     }
 
@@ -78,7 +79,7 @@ class ModeControllerTest : public ::testing::Test {
     test::ScratchStation station;
     SiteConfiguration site;
     ModeController& controller = site.modeController;
-    std::int64_t now = ordinarySecond;
+    std::int64_t nowMilliseconds = ordinarySecond * 1000;
     std::size_t seenMessages = 0;
 };
 
@@ -179,14 +180,21 @@ TEST_F(ModeControllerTest, EnteringAModeConnectsEveryDeviceAndPutsEveryStreamOnL
 }
 
 TEST_F(ModeControllerTest, ThePassSetsTheClockToTheTimeOfThePass) {
-    stepAt(ordinarySecond, Mode::CALIBRATE);
+    stepAt(ordinarySecond, Mode::CALIBRATE, 999);
     EXPECT_EQ(controller.clock.dateTimeText(), "2011-05-04 10:20:07");
+    EXPECT_EQ(controller.lastPassMilliseconds(), ordinarySecond * 1000 + 999);
     stepAt(ordinarySecond + 60, Mode::CALIBRATE);
     EXPECT_EQ(controller.clock.dateTimeText(), "2011-05-04 10:21:07");
+
+    // A time source of seconds names the second; the milliseconds still time the pass.
+    controller.setTimeSource([] { return utc(2011, 5, 4, 23, 59, 59); });
+    stepAt(ordinarySecond, Mode::CALIBRATE, 500);
+    EXPECT_EQ(controller.clock.dateTimeText(), "2011-05-04 23:59:59");
+    EXPECT_EQ(controller.lastPassMilliseconds(), ordinarySecond * 1000 + 500);
 }
 
 TEST_F(ModeControllerTest, WithoutATimeSourceThePassReadsTheSystemClock) {
-    controller.setTimeSource(nullptr);
+    controller.setMillisecondSource(nullptr);
     const std::int64_t before = platform::currentEpochSeconds();
     controller.step(site, Mode::CALIBRATE);
     const std::int64_t after = platform::currentEpochSeconds();
@@ -290,19 +298,89 @@ TEST_F(ModeControllerTest, ADeviceThatDropsOutShowsComLinkOffAndIsLoggedOnceWhen
     EXPECT_EQ(first.status(), CollectionStatus::ComLinkOff);
     EXPECT_EQ(second.status(), CollectionStatus::ComLinkOff);
     EXPECT_FALSE(device.isConnected());
+    EXPECT_EQ(device.connectCalls(), 2) << "tried on entry, and again at once when lost";
 
-    const int connectsBefore = device.connectCalls();
+    // Passes every second: the attempts come 1 s and then 2 s apart.
     for (int pass = 0; pass < 3; ++pass)
         stepAt(ordinarySecond + 2 + pass, Mode::CALIBRATE);
-    EXPECT_EQ(device.connectCalls() - connectsBefore, 3) << "one attempt per pass";
+    EXPECT_EQ(device.connectCalls(), 4);
     EXPECT_EQ(first.status(), CollectionStatus::ComLinkOff);
 
     device.setAnswering(true);
-    stepAt(ordinarySecond + 5, Mode::CALIBRATE);
-    stepAt(ordinarySecond + 6, Mode::CALIBRATE);
-    EXPECT_EQ(first.status(), CollectionStatus::OnLine);
+    int passes = 0;
+    while (first.status() != CollectionStatus::OnLine && passes < 20)
+        stepAt(ordinarySecond + 5 + passes++, Mode::CALIBRATE);
+    EXPECT_LE(passes, 5) << "back within 4 s of waiting and one more pass to read it";
     EXPECT_EQ(second.status(), CollectionStatus::OnLine);
     EXPECT_EQ(countMessages("FAKE-194 on port COM3 has returned online"), 1);
+}
+
+TEST_F(ModeControllerTest, APassReadsAndWritesBeforeItReconnectsAndReadsAReturnNextPass) {
+    FakeDevice& healthy = addDevice("COM1");
+    FakeDevice& lost = addDevice("COM3");
+    FakeStream& row = addStream(healthy, 1, "S1_A", 1);
+    FakeStream& returning = addStream(lost, 1, "S3_A", 0);
+    lost.setAnswering(false);
+    stepAt(ordinarySecond, Mode::DATALOG);
+    ASSERT_EQ(returning.status(), CollectionStatus::ComLinkOff);
+
+    lost.setAnswering(true);
+    struct Seen {
+        int healthyReads;
+        int rows;
+        int lostReads;
+    };
+    std::vector<Seen> seen;
+    lost.setOnConnect([&] {
+        seen.push_back({healthy.readCalls(), row.samplesTaken(), lost.readCalls()});
+    });
+    stepAt(ordinarySecond + 1, Mode::DATALOG);
+
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].healthyReads, 2) << "this pass read the devices before reconnecting";
+    EXPECT_EQ(seen[0].rows, 2) << "and wrote the row of its second";
+    EXPECT_EQ(seen[0].lostReads, 2);
+    EXPECT_EQ(lost.readCalls(), 2) << "the returned device waits for the next pass";
+    EXPECT_EQ(returning.status(), CollectionStatus::ComLinkOff);
+
+    stepAt(ordinarySecond + 1, Mode::DATALOG, 250);
+    EXPECT_EQ(lost.readCalls(), 3);
+    EXPECT_EQ(returning.status(), CollectionStatus::OnLine);
+}
+
+TEST_F(ModeControllerTest, ReconnectingEndsWithinTheSecondAfterThePassReadTheClock) {
+    std::int64_t cost = 0;
+    int attempts = 0;
+    for (const char* port : {"COM1", "COM2", "COM3"}) {
+        FakeDevice& device = addDevice(port);
+        device.setAnswering(false);
+        device.setOnConnect([&] {
+            ++attempts;
+            nowMilliseconds += cost;
+        });
+    }
+    stepAt(ordinarySecond, Mode::DATALOG);
+
+    // With the pass at millisecond m of second L, an attempt may start while it can end by
+    // 150 ms before the end of second L+1.
+    const struct {
+        std::int64_t millisecond;
+        std::int64_t cost;
+        int attempts;
+    } cases[] = {
+        {0, 1000, 1}, {850, 1000, 1}, {851, 1000, 0}, {0, 400, 3}, {850, 0, 3}, {851, 0, 0},
+    };
+    std::int64_t second = ordinarySecond;
+    for (const auto& entry : cases) {
+        // Long enough after the last attempts for every wait between attempts to be over.
+        second += 10;
+        cost = entry.cost;
+        attempts = 0;
+        stepAt(second, Mode::DATALOG, entry.millisecond);
+        EXPECT_EQ(attempts, entry.attempts)
+            << "pass at millisecond " << entry.millisecond << ", attempts of " << entry.cost;
+        EXPECT_LE(nowMilliseconds, (second + 2) * 1000 - 150);
+    }
 }
 
 TEST_F(ModeControllerTest, SwitchingFromDataCollectionToCalibrationLeavesEveryStreamOnLine) {
