@@ -1,5 +1,7 @@
 #include "shell/MenuLoop.h"
 
+#include <algorithm>
+
 #include "config/SiteConfiguration.h"
 #include "console/StatusDisplay.h"
 #include "platform/ProgramLock.h"
@@ -11,6 +13,10 @@ namespace {
 
 constexpr int escapeKey = 27;
 constexpr int cycleMilliseconds = 250;
+constexpr int leastSleepMilliseconds = 1;
+// Past the second boundary, so that the pass's clock reading is surely in the new second.
+constexpr std::int64_t afterSecondMilliseconds = 10;
+constexpr std::int64_t millisecondsPerSecond = 1000;
 constexpr int flashMilliseconds = 100;
 constexpr int invalidChoiceMilliseconds = 500;
 constexpr int dumpEverySeconds = 5;
@@ -38,7 +44,9 @@ class MenuLoop {
         step(requested_);
         showChannelStatus(site_);
         dumpAtFiveSecondMark();
-        platform::ProgramLock::sleepReleased(cycleMilliseconds);
+        const ModeController& controller = site_.modeController;
+        platform::ProgramLock::sleepReleased(cycleSleepMilliseconds(
+            controller.lastPassMilliseconds(), controller.nowMilliseconds()));
         if (reloadConfiguration(site_))
             showSiteTable(site_);
         return MenuResult::Stay;
@@ -147,6 +155,14 @@ class MenuLoop {
 };
 
 }  // namespace
+
+int cycleSleepMilliseconds(std::int64_t lastPassMilliseconds, std::int64_t nowMilliseconds) {
+    const std::int64_t nextSecond =
+        (lastPassMilliseconds / millisecondsPerSecond + 1) * millisecondsPerSecond;
+    const std::int64_t untilNextSecond = nextSecond + afterSecondMilliseconds - nowMilliseconds;
+    return static_cast<int>(
+        std::clamp<std::int64_t>(untilNextSecond, leastSleepMilliseconds, cycleMilliseconds));
+}
 
 void runMenuLoop(SiteConfiguration& site, DataLoggingMode startMode) {
     MenuLoop(site, startMode).run();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "shell/DataLoggingMode.h"
 
 namespace torven {
@@ -10,5 +12,12 @@ class SiteConfiguration;
 // controller, refreshes the status display, dumps the screen at every five-second mark and
 // reloads a changed configuration. Returns after Q with the controller stopped.
 void runMenuLoop(SiteConfiguration& site, DataLoggingMode startMode);
+
+// How long a cycle sleeps (both times in milliseconds since the epoch): the usual quarter
+// second, but no longer than until just after the start of the second that follows the last
+// pass's clock reading, so that every second of the hour gets a pass and the passes line up
+// just after the second boundaries. A pass that ran late is followed at once by the next;
+// "at once" is one millisecond, in which the stop-signal handler can take the program lock.
+int cycleSleepMilliseconds(std::int64_t lastPassMilliseconds, std::int64_t nowMilliseconds);
 
 }  // namespace torven

@@ -173,5 +173,29 @@ TEST_F(MenuLoopTest, AChangedConfigurationIsLoadedWithoutEnteringTheModeAgain) {
     EXPECT_EQ(modeMessages(), (Messages{enterDatalog, exitDatalog, shuttingDown}));
 }
 
+TEST(CycleSleepTest, SleepsAQuarterSecondButNeverPastJustAfterTheNextSecondBegins) {
+    const std::int64_t second = at(20, 7) * 1000;
+    const struct {
+        std::int64_t lastPass;  // milliseconds after the start of the second
+        std::int64_t now;
+        int sleep;
+    } cases[] = {
+        {10, 50, 250},     // a quick pass early in the second: the usual quarter second
+        {10, 760, 250},    // exactly a quarter second left until 10 ms into the next second
+        {10, 800, 210},    // the last sleep of the second ends just after the boundary
+        {999, 999, 11},    // a pass at the very end of its second
+        {0, 1000, 10},     // the next second has just begun: up to 10 ms into it
+        {10, 1009, 1},     // it is nearly time: one millisecond
+        {10, 1010, 1},     // time for the next pass: at once
+        {500, 1800, 1},    // the pass ran late: the next one follows at once
+        {10, 5000, 1},     // however late
+        {1020, 1030, 250}  // the pass in the next second is the one that counts
+    };
+    for (const auto& entry : cases) {
+        EXPECT_EQ(cycleSleepMilliseconds(second + entry.lastPass, second + entry.now), entry.sleep)
+            << "pass at +" << entry.lastPass << " ms, now +" << entry.now << " ms";
+    }
+}
+
 }  // namespace
 }  // namespace torven
