@@ -1,9 +1,16 @@
 #include <signal.h>
 
+#include <cstdlib>
+#include <iostream>
+#include <random>
+#include <thread>
+
 #include "FaultFixture.h"
 
 namespace torven::test {
 namespace {
+
+constexpr std::array<int, 4> everySecond{1, 1, 1, 1};
 
 struct StopSignal {
     int number = 0;
@@ -47,6 +54,36 @@ TEST_P(StopSignalTest, DuringTheConfigurationWait) {
     EXPECT_TRUE(station_.fileNames("Data").empty());
 }
 
+// The scan shows "Scanning..." while it works and then waits for a key; the signal comes at
+// one of the two, while data collection has files open for today.
+TEST_P(StopSignalTest, DuringThePortScan) {
+    plugDevice(1, deviceVolts);
+    // A device the configuration does not name, so the scan has a handshake to wait for.
+    plugDevice(2, deviceVolts);
+    writeConfig(oneDeviceConfig(everySecond));
+    startLaunchedMonitor();
+    ASSERT_TRUE(statusScreenShows("DATALOG", deviceBlock("LOGGING", everySecond)));
+    ASSERT_TRUE(eventually([&] { return dataFiles("tmp").size() == 4; }, screenTimeout));
+
+    ASSERT_TRUE(pressMenuKey("S"));
+    const char* moment = GetParam().number == SIGINT ? "Scanning..." : "Press a key to continue...";
+    ASSERT_TRUE(monitor().waitForScreen(
+        [&](const std::vector<std::string>& screen) {
+            for (const std::string& row : screen) {
+                if (row.find(moment) != std::string::npos)
+                    return true;
+            }
+            return false;
+        },
+        screenTimeout, 10ms))
+        << monitor().screenText();
+    const std::map<std::string, std::string> written = filesIn("tmp");
+    ASSERT_TRUE(signalProgram(GetParam().number));
+    expectOrderlyEnd({"Exiting Data Collection Mode"});
+    EXPECT_EQ(dataFiles("Data").size(), 4u);
+    EXPECT_TRUE(keepsEveryRowOf(station_, "Data", written));
+}
+
 // A data type that does not exist is FATAL: the banner waits for a key, and a stop signal
 // meanwhile ends the program in order all the same.
 TEST_P(StopSignalTest, AtTheFatalBanner) {
@@ -65,6 +102,61 @@ TEST_P(StopSignalTest, AtTheFatalBanner) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, StopSignalTest, ::testing::Values(controlC, termination),
                          signalName);
+
+// The seed of the random moments: TORVEN_E2E_SEED when set, so that a failure can be replayed.
+unsigned randomSeed() {
+    if (const char* given = std::getenv("TORVEN_E2E_SEED"))
+        return static_cast<unsigned>(std::strtoul(given, nullptr, 10));
+    return std::random_device{}();
+}
+
+using StopAtRandomMomentTest = FaultFixture;
+
+// Run after run in the same station, a stop signal at a random moment of data collection:
+// every time an orderly end in which every row written so far reaches Data and ToSend whole.
+TEST_F(StopAtRandomMomentTest, EveryRunEndsInOrderWithEveryRowHandedOver) {
+    constexpr int runs = 6;
+    constexpr auto allRunsStartWithin = 150s;
+    const unsigned seed = randomSeed();
+    std::cout << "random seed " << seed << " (replay with TORVEN_E2E_SEED=" << seed << ")\n";
+    RecordProperty("seed", std::to_string(seed));
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> delayMilliseconds(0, 2500);
+    std::bernoulli_distribution takeControlC(0.5);
+
+    plugDevice(1, deviceVolts);
+    writeConfig(oneDeviceConfig({1, 1, 2, 5}));
+    const auto firstStart = std::chrono::steady_clock::now();
+    for (int run = 1;
+         run <= runs && std::chrono::steady_clock::now() - firstStart < allRunsStartWithin; ++run) {
+        const StopSignal& stop = takeControlC(random) ? controlC : termination;
+        const auto delay = std::chrono::milliseconds(delayMilliseconds(random));
+        SCOPED_TRACE("run " + std::to_string(run) + " of seed " + std::to_string(seed) + ": " +
+                     stop.name + " " + std::to_string(delay.count()) + " ms into logging");
+        const std::size_t filesBefore = dataFiles("Data").size();
+
+        startLaunchedMonitor();
+        ASSERT_TRUE(streamShows("NR1_000123", "LOGGING"));
+        // The deliberate random moment: anywhere in a pass, its writing or its sleep.
+        std::this_thread::sleep_for(delay);
+        const std::map<std::string, std::string> written = filesIn("tmp");
+        ASSERT_TRUE(signalProgram(stop.number));
+
+        ASSERT_EQ(waitForExit(), 255) << monitor().screenText();
+        EXPECT_TRUE(terminalGivenBack());
+        const std::vector<std::string> messages = logMessagesWithoutLinkEvents();
+        ASSERT_GE(messages.size(), 3u);
+        EXPECT_EQ(std::vector<std::string>(messages.end() - 3, messages.end()),
+                  (std::vector<std::string>{stop.logLine, "Exiting Data Collection Mode",
+                                            "System shutting down"}));
+        expectEverythingHandedOver();
+        EXPECT_TRUE(keepsEveryRowOf(station_, "Data", written));
+        // Streams NR1 and NR2 have a row every second: each run adds their files at least.
+        EXPECT_GE(dataFiles("Data").size(), filesBefore + 2);
+        if (HasFailure())
+            break;
+    }
+}
 
 }  // namespace
 }  // namespace torven::test
