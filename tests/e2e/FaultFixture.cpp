@@ -115,6 +115,10 @@ void FaultFixture::expectEverythingHandedOver() const {
     EXPECT_TRUE(dataFiles("tmp").empty()) << joinLines(dataFiles("tmp"));
     EXPECT_TRUE(holdsOnlyWholeDataFiles(station_, "Data"));
     EXPECT_TRUE(sameDataFiles(station_, "Data", "ToSend"));
+    // No half-made copy is left under a temporary name.
+    for (const char* folder : {"Data", "ToSend"}) {
+        EXPECT_EQ(station_.fileNames(folder), dataFiles(folder)) << folder;
+    }
 }
 
 }  // namespace torven::test

@@ -39,7 +39,7 @@ class FaultFixture : public MonitorFixture {
     ::testing::AssertionResult streamShows(const std::string& id, const std::string& status) const;
 
     // After the program ended: tmp holds no data file, and Data and ToSend hold the same
-    // data files, every one whole.
+    // data files, every one whole, and nothing else.
     void expectEverythingHandedOver() const;
 
     MonitorLauncher launcher_{station_.path("launcher")};
