@@ -35,10 +35,12 @@ class DeviceRegistry {
     // the program, a test's own clock in tests).
     using MillisecondClock = std::function<std::int64_t()>;
 
-    // What a connect attempt may cost at most: a full DI-194RS handshake took 840 ms on the
-    // simulator (the 200 ms settling pause and four command exchanges), a port that opens but
-    // never answers 600 ms, an absent port next to nothing.
-    static constexpr std::int64_t attemptMilliseconds = 1000;
+    // What a connect attempt is taken to cost. A full DI-194RS handshake takes 840 ms (the
+    // 200 ms settling pause, three replies that end by the 200 ms read time-out, and S1 whose
+    // reply the stream fills at once), a port that opens but never answers 600 ms, an absent
+    // port next to nothing. The slowest failure the driver allows, S1 echoed without a stream
+    // and then stopped, takes 1200 ms; the caller's deadline keeps a margin for that.
+    static constexpr std::int64_t attemptMilliseconds = 1100;
 
     // connect on every device, in order, also after one failed; true when all connected. The
     // reconnection history starts afresh.
@@ -51,8 +53,9 @@ class DeviceRegistry {
     // coming back without ever delivering a usable sample is logged once when it first
     // returns, then in a WARN at most once an hour, and again as returned once it delivers.
     void reconnectAll(std::int64_t deadline, const MillisecondClock& now);
-    // readSample on every device, telling the streams bound to its channels whether the
-    // link is up (ComLinkOff when not; back to OnLine from ComLinkOff when it is).
+    // startSample on every device, then readSample on each, telling the streams bound to its
+    // channels whether the link is up (ComLinkOff when not; back to OnLine from ComLinkOff when it
+    // is).
     void readAll();
     void disconnectAll();
     // Disconnects and destroys every device.

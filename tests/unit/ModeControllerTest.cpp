@@ -361,14 +361,17 @@ TEST_F(ModeControllerTest, ReconnectingEndsWithinTheSecondAfterThePassReadTheClo
     }
     stepAt(ordinarySecond, Mode::DATALOG);
 
-    // With the pass at millisecond m of second L, an attempt may start while it can end by
-    // 150 ms before the end of second L+1.
+    // With the pass in second L, an attempt starts only while one of the longest would end
+    // by 150 ms before the end of second L+1.
+    const std::int64_t attempt = DeviceRegistry::attemptMilliseconds;
+    const std::int64_t latestStart = 1850 - attempt;
     const struct {
         std::int64_t millisecond;
         std::int64_t cost;
         int attempts;
     } cases[] = {
-        {0, 1000, 1}, {850, 1000, 1}, {851, 1000, 0}, {0, 400, 3}, {850, 0, 3}, {851, 0, 0},
+        {0, attempt, 1},         {latestStart, attempt, 1}, {latestStart + 1, attempt, 0},
+        {0, latestStart / 2, 3}, {latestStart, 0, 3},       {latestStart + 1, 0, 0},
     };
     std::int64_t second = ordinarySecond;
     for (const auto& entry : cases) {
