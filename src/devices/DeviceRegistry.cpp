@@ -166,6 +166,8 @@ void DeviceRegistry::noteRead(Entry& entry, bool sampleRead) {
 }
 
 void DeviceRegistry::readAll() {
+    for (const Entry& entry : devices_)
+        entry.device->startSample();
     for (Entry& entry : devices_) {
         const bool linkUp = entry.device->readSample();
         reportLinkState(*entry.device, linkUp);

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/ProgramLock.h"
 
@@ -107,6 +108,13 @@ bool Di194RsDevice::disconnect() {
     return releasePort();
 }
 
+void Di194RsDevice::startSample() {
+    if (!connectedFlag_ || !portHandle_)
+        return;
+    portHandle_->purge();
+    sampleStarted_ = true;
+}
+
 bool Di194RsDevice::readSample() {
     if (!connectedFlag_)
         return false;
@@ -137,6 +145,7 @@ std::string Di194RsDevice::scanPorts() {
 
 bool Di194RsDevice::openPort(unsigned portNumber) {
     connectedPortName_.clear();
+    sampleStarted_ = false;
     const std::string name = portName(portNumber);
     portHandle_ = platform::SerialPort::open(name);
     if (!portHandle_)
@@ -195,8 +204,12 @@ bool Di194RsDevice::sendCommand(std::uint8_t first, std::uint8_t second) {
 bool Di194RsDevice::readFrame() {
     if (!connectedFlag_ || !portHandle_)
         return false;
+    // After startSample the input holds only what came since: the first read takes it as it
+    // is; every read after a failed one starts afresh.
+    const bool started = std::exchange(sampleStarted_, false);
     for (int attempt = 0; attempt < readsPerSample; ++attempt) {
-        portHandle_->purge();
+        if (attempt > 0 || !started)
+            portHandle_->purge();
         const auto received = portHandle_->read(replyBuffer_);
         bytesRead_ = static_cast<std::uint32_t>(received.value_or(0));
         if (!received)

@@ -33,6 +33,7 @@ class Di194RsDevice : public PhysicalDevice {
     bool connect() override;
     bool disconnect() override;
     bool isConnected() const override { return connectedFlag_; }
+    void startSample() override;
     bool readSample() override;
     std::string connectedPortName() const override { return connectedPortName_; }
     std::string typeName() const override { return "DI-194RS"; }
@@ -66,6 +67,8 @@ class Di194RsDevice : public PhysicalDevice {
     std::optional<platform::SerialPort> portHandle_;
     std::array<std::uint8_t, replySize> replyBuffer_{};
     std::uint32_t bytesRead_ = 0;
+    // Input was discarded by startSample and not read since.
+    bool sampleStarted_ = false;
 };
 
 }  // namespace torven

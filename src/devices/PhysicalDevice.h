@@ -23,6 +23,11 @@ public:
     // Stops the device and releases its port; true when not connected or released cleanly.
     virtual bool disconnect() = 0;
     virtual bool isConnected() const = 0;
+    // Marks the moment the next readSample takes its sample from: a device that buffers what
+    // it receives drops it, so that the sample is made of what arrives from now on. Called on
+    // every device before any is read, all devices fill their buffers at once and a pass
+    // waits for one device's line time rather than for each in turn in a row.
+    virtual void startSample() {}
     // Reads one fresh sample into the channels. False when not connected, or when the link
     // failed, in which case the channels are invalid and the device has disconnected itself.
     virtual bool readSample() = 0;

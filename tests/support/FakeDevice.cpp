@@ -46,8 +46,15 @@ bool FakeDevice::disconnect() {
     return true;
 }
 
+void FakeDevice::startSample() {
+    if (journal_)
+        journal_->push_back(port_ + " start");
+}
+
 bool FakeDevice::readSample() {
     ++readCalls_;
+    if (journal_)
+        journal_->push_back(port_ + " read");
     if (!connected_)
         return false;
     if (!answering_ || !deliversSamples_) {

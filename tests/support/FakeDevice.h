@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "devices/DeviceChannel.h"
 #include "devices/PhysicalDevice.h"
@@ -36,6 +37,9 @@ class FakeDevice : public PhysicalDevice {
     // Runs at every connect call, before its outcome: to advance a test clock by what an
     // attempt costs, or to look at the world at that moment.
     void setOnConnect(std::function<void()> onConnect) { onConnect_ = std::move(onConnect); }
+    // Where startSample and readSample calls are noted in order, as "<port> start" and
+    // "<port> read"; shared by several devices, it shows how their calls interleave.
+    void setJournal(std::vector<std::string>* journal) { journal_ = journal; }
     // The value every channel reads at the next successful sample.
     void setReading(double value) { reading_ = value; }
     // Connected without a connect call (to set up a display).
@@ -50,6 +54,7 @@ class FakeDevice : public PhysicalDevice {
     bool connect() override;
     bool disconnect() override;
     bool isConnected() const override { return connected_; }
+    void startSample() override;
     bool readSample() override;
     std::string connectedPortName() const override { return connectedPortName_; }
     std::string typeName() const override { return typeName_; }
@@ -71,6 +76,7 @@ class FakeDevice : public PhysicalDevice {
     bool answering_ = true;
     bool deliversSamples_ = true;
     std::function<void()> onConnect_;
+    std::vector<std::string>* journal_ = nullptr;
     bool connected_ = false;
     int connectCalls_ = 0;
     int disconnectCalls_ = 0;

@@ -147,6 +147,19 @@ TEST(DeviceRegistryTest, ReadAllTellsTheBoundStreamsWhetherTheLinkIsUp) {
     }
 }
 
+TEST(DeviceRegistryTest, ReadAllStartsASampleOnEveryDeviceBeforeReadingAny) {
+    Fakes fakes;
+    std::vector<std::string> journal;
+    for (const char* port : {"COM1", "COM2", "COM3"}) {
+        FakeDevice* device = fakes.add(port);
+        device->setJournal(&journal);
+        device->forceConnected(true);
+    }
+    fakes.registry.readAll();
+    EXPECT_EQ(journal, (std::vector<std::string>{"COM1 start", "COM2 start", "COM3 start",
+                                                 "COM1 read", "COM2 read", "COM3 read"}));
+}
+
 TEST(DeviceRegistryTest, ReadAllReadsEveryDeviceAlsoAfterOneFailed) {
     Fakes fakes;
     FakeDevice* failing = fakes.add("COM1");
