@@ -189,9 +189,10 @@ struct Di194RsSimulator::Impl {
 
     // Replaces the link in one step, so that an opener never finds it missing.
     bool pointLinkAt(const fs::path& target) {
-        const fs::path temporary =
-            linkPath.parent_path() /
-            ("." + linkPath.filename().string() + "." + std::to_string(::getpid()) + ".tmp");
+        std::string temporaryName = ".";
+        temporaryName += linkPath.filename().string();
+        temporaryName += "." + std::to_string(::getpid()) + ".tmp";
+        const fs::path temporary = linkPath.parent_path() / temporaryName;
         ::unlink(temporary.c_str());
         if (::symlink(target.c_str(), temporary.c_str()) != 0)
             return false;
