@@ -80,7 +80,9 @@ TEST_F(DiskFullTest, AFullFileKeepsItsWholeRowsAndTheOtherStreamsGoOn) {
     EXPECT_TRUE(streamShows(fillsUp, "FILE WRITE ERROR"));
     ASSERT_TRUE(eventually(
         [&] { return station_.readFile("Data/" + full) == station_.readFile("tmp/" + full); },
-        screenTimeout));
+        screenTimeout))
+        << "the file in tmp is no copy of the one in Data; the one in tmp: "
+        << isWholeDataFile(station_.readFile("tmp/" + full)).message();
 
     EXPECT_EQ(quit(), 0);
     EXPECT_TRUE(terminalGivenBack());

@@ -22,11 +22,16 @@ const StopSignal controlC{SIGINT, "ControlC", "User pressed Control-C to termina
 const StopSignal termination{SIGTERM, "Sigterm",
                              "Received termination signal (SIGTERM) to terminate program"};
 
+// Names the case in test lists, rather than its bytes.
+void PrintTo(const StopSignal& signal, std::ostream* out) {
+    *out << signal.name;
+}
+
 std::string signalName(const ::testing::TestParamInfo<StopSignal>& info) {
     return info.param.name;
 }
 
-class StopSignalTest : public FaultFixture, public ::testing::WithParamInterface<StopSignal> {
+class StoppedBySignalTest : public FaultFixture, public ::testing::WithParamInterface<StopSignal> {
   protected:
     // The signal ends the program with status 255, the terminal as it was before, and the
     // log ending in the signal's line, `alsoLogged` and "System shutting down".
@@ -46,7 +51,7 @@ class StopSignalTest : public FaultFixture, public ::testing::WithParamInterface
     }
 };
 
-TEST_P(StopSignalTest, DuringTheConfigurationWait) {
+TEST_P(StoppedBySignalTest, DuringTheConfigurationWait) {
     startLaunchedMonitor();
     ASSERT_TRUE(rowShows(3, "*               ERROR                *"));
     ASSERT_TRUE(signalProgram(GetParam().number));
@@ -56,7 +61,7 @@ TEST_P(StopSignalTest, DuringTheConfigurationWait) {
 
 // The scan shows "Scanning..." while it works and then waits for a key; the signal comes at
 // one of the two, while data collection has files open for today.
-TEST_P(StopSignalTest, DuringThePortScan) {
+TEST_P(StoppedBySignalTest, DuringThePortScan) {
     plugDevice(1, deviceVolts);
     // A device the configuration does not name, so the scan has a handshake to wait for.
     plugDevice(2, deviceVolts);
@@ -86,7 +91,7 @@ TEST_P(StopSignalTest, DuringThePortScan) {
 
 // A data type that does not exist is FATAL: the banner waits for a key, and a stop signal
 // meanwhile ends the program in order all the same.
-TEST_P(StopSignalTest, AtTheFatalBanner) {
+TEST_P(StoppedBySignalTest, AtTheFatalBanner) {
     writeConfig(
         "SITE = Test Ridge\n"
         "DEVICE = DI-194RS, PORT = COM1\n"
@@ -100,7 +105,7 @@ TEST_P(StopSignalTest, AtTheFatalBanner) {
         std::vector<std::string>{"Software Error: Could not allocate Measurement Type KORALI-XX"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, StopSignalTest, ::testing::Values(controlC, termination),
+INSTANTIATE_TEST_SUITE_P(Signals, StoppedBySignalTest, ::testing::Values(controlC, termination),
                          signalName);
 
 // The seed of the random moments: TORVEN_E2E_SEED when set, so that a failure can be replayed.
@@ -110,11 +115,13 @@ unsigned randomSeed() {
     return std::random_device{}();
 }
 
-using StopAtRandomMomentTest = FaultFixture;
+using StoppedAtRandomMomentTest = FaultFixture;
 
-// Run after run in the same station, a stop signal at a random moment of data collection:
-// every time an orderly end in which every row written so far reaches Data and ToSend whole.
-TEST_F(StopAtRandomMomentTest, EveryRunEndsInOrderWithEveryRowHandedOver) {
+// Run after run in the same station, a stop signal at a random moment of data collection,
+// in some runs followed closely by the other one, as from an operator who presses Control-C
+// while a service manager stops the program: every time one orderly end in which every row
+// written so far reaches Data and ToSend whole.
+TEST_F(StoppedAtRandomMomentTest, EveryRunEndsInOrderWithEveryRowHandedOver) {
     constexpr int runs = 6;
     constexpr auto allRunsStartWithin = 150s;
     const unsigned seed = randomSeed();
@@ -122,33 +129,58 @@ TEST_F(StopAtRandomMomentTest, EveryRunEndsInOrderWithEveryRowHandedOver) {
     RecordProperty("seed", std::to_string(seed));
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> delayMilliseconds(0, 2500);
+    std::uniform_int_distribution<int> secondDelayMilliseconds(0, 300);
     std::bernoulli_distribution takeControlC(0.5);
+    std::bernoulli_distribution sendTwo(0.4);
 
     plugDevice(1, deviceVolts);
     writeConfig(oneDeviceConfig({1, 1, 2, 5}));
     const auto firstStart = std::chrono::steady_clock::now();
     for (int run = 1;
          run <= runs && std::chrono::steady_clock::now() - firstStart < allRunsStartWithin; ++run) {
-        const StopSignal& stop = takeControlC(random) ? controlC : termination;
+        const bool controlCFirst = takeControlC(random);
+        const StopSignal& first = controlCFirst ? controlC : termination;
+        const StopSignal& second = controlCFirst ? termination : controlC;
         const auto delay = std::chrono::milliseconds(delayMilliseconds(random));
+        const bool both = sendTwo(random);
+        const auto secondDelay = std::chrono::milliseconds(secondDelayMilliseconds(random));
         SCOPED_TRACE("run " + std::to_string(run) + " of seed " + std::to_string(seed) + ": " +
-                     stop.name + " " + std::to_string(delay.count()) + " ms into logging");
+                     first.name + " " + std::to_string(delay.count()) + " ms into logging" +
+                     (both ? ", " + std::string(second.name) + " " +
+                                 std::to_string(secondDelay.count()) + " ms later"
+                           : std::string()));
         const std::size_t filesBefore = dataFiles("Data").size();
+        const std::size_t messagesBefore = logMessagesWithoutLinkEvents().size();
 
         startLaunchedMonitor();
         ASSERT_TRUE(streamShows("NR1_000123", "LOGGING"));
-        // The deliberate random moment: anywhere in a pass, its writing or its sleep.
+        // The deliberate random moments: anywhere in a pass, its writing or its sleep, or in
+        // the end sequence of the first signal.
         std::this_thread::sleep_for(delay);
         const std::map<std::string, std::string> written = filesIn("tmp");
-        ASSERT_TRUE(signalProgram(stop.number));
+        ASSERT_TRUE(signalProgram(first.number));
+        if (both) {
+            std::this_thread::sleep_for(secondDelay);
+            // The program may have ended already.
+            signalProgram(second.number);
+        }
 
         ASSERT_EQ(waitForExit(), 255) << monitor().screenText();
         EXPECT_TRUE(terminalGivenBack());
-        const std::vector<std::string> messages = logMessagesWithoutLinkEvents();
-        ASSERT_GE(messages.size(), 3u);
-        EXPECT_EQ(std::vector<std::string>(messages.end() - 3, messages.end()),
-                  (std::vector<std::string>{stop.logLine, "Exiting Data Collection Mode",
-                                            "System shutting down"}));
+        const std::vector<std::string> all = logMessagesWithoutLinkEvents();
+        ASSERT_GE(all.size(), messagesBefore + 3);
+        const std::vector<std::string> messages(all.begin() + static_cast<long>(messagesBefore),
+                                                all.end());
+        // Two signals that wait together may be taken in either order; only one is served.
+        const std::size_t stopLines =
+            countOf(messages, controlC.logLine) + countOf(messages, termination.logLine);
+        EXPECT_EQ(stopLines, 1u) << joinLines(messages);
+        const std::string& stopLine = messages.end()[-3];
+        EXPECT_TRUE(stopLine == first.logLine || (both && stopLine == second.logLine))
+            << joinLines(messages);
+        EXPECT_EQ(
+            std::vector<std::string>(messages.end() - 2, messages.end()),
+            (std::vector<std::string>{"Exiting Data Collection Mode", "System shutting down"}));
         expectEverythingHandedOver();
         EXPECT_TRUE(keepsEveryRowOf(station_, "Data", written));
         // Streams NR1 and NR2 have a row every second: each run adds their files at least.
