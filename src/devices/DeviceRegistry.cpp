@@ -89,6 +89,7 @@ bool DeviceRegistry::connectAll() {
         // At most one flap warning an hour holds across mode changes too.
         const auto lastFlapWarning = entry.reconnection.lastFlapWarning;
         entry.reconnection = Reconnection{};
+        entry.reconnection.tried = true;
         entry.reconnection.lastFlapWarning = lastFlapWarning;
         if (!entry.device->connect())
             allConnected = false;
@@ -128,6 +129,7 @@ bool DeviceRegistry::attemptDue(const Reconnection& reconnection, std::int64_t n
 
 void DeviceRegistry::attemptReconnection(Entry& entry, std::int64_t now) {
     Reconnection& reconnection = entry.reconnection;
+    reconnection.tried = true;
     reconnection.lastAttempt = now;
     // Failed until a sample read after it proves the device back.
     ++reconnection.failedAttempts;
@@ -169,6 +171,10 @@ void DeviceRegistry::readAll() {
     for (const Entry& entry : devices_)
         entry.device->startSample();
     for (Entry& entry : devices_) {
+        // A device built by a configuration load is first connected after the reads of a pass;
+        // until it has been tried there is no link to tell its streams about.
+        if (!entry.reconnection.tried && !entry.device->isConnected())
+            continue;
         const bool linkUp = entry.device->readSample();
         reportLinkState(*entry.device, linkUp);
         noteRead(entry, linkUp);

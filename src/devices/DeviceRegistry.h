@@ -53,9 +53,9 @@ class DeviceRegistry {
     // coming back without ever delivering a usable sample is logged once when it first
     // returns, then in a WARN at most once an hour, and again as returned once it delivers.
     void reconnectAll(std::int64_t deadline, const MillisecondClock& now);
-    // startSample on every device, then readSample on each, telling the streams bound to its
-    // channels whether the link is up (ComLinkOff when not; back to OnLine from ComLinkOff when it
-    // is).
+    // startSample on every device, then readSample on each but those not yet tried since they
+    // were built, telling the streams bound to its channels whether the link is up
+    // (ComLinkOff when not; back to OnLine from ComLinkOff when it is).
     void readAll();
     void disconnectAll();
     // Disconnects and destroys every device.
@@ -68,6 +68,7 @@ class DeviceRegistry {
   private:
     // How the reconnection of one device has gone.
     struct Reconnection {
+        bool tried = false;                           // connect called since the device was built
         int failedAttempts = 0;                       // in a row
         std::optional<std::int64_t> lastAttempt;      // when it began; none before the first
         bool awaitingSample = false;                  // reconnected, its first read still to come

@@ -164,6 +164,8 @@ TEST(DeviceRegistryTest, ReadAllReadsEveryDeviceAlsoAfterOneFailed) {
     Fakes fakes;
     FakeDevice* failing = fakes.add("COM1");
     FakeDevice* working = fakes.add("COM2");
+    failing->forceConnected(true);
+    failing->setAnswering(false);
     FakeStream stream("B", 1);
     working->channel(2)->setCollectionType(&stream);
     stream.setStatus(CollectionStatus::ComLinkOff);
@@ -172,6 +174,28 @@ TEST(DeviceRegistryTest, ReadAllReadsEveryDeviceAlsoAfterOneFailed) {
     EXPECT_EQ(failing->readCalls(), 1);
     EXPECT_EQ(working->readCalls(), 1);
     EXPECT_EQ(stream.status(), CollectionStatus::OnLine);
+}
+
+TEST(DeviceRegistryTest, ReadAllTellsNothingAboutADeviceNotYetTriedSinceItWasBuilt) {
+    test::ScratchStation station;
+    Fakes fakes;
+    FakeDevice* fresh = fakes.add("COM1");
+    FakeDevice* dead = fakes.add("COM2");
+    dead->setAnswering(false);
+    FakeStream freshStream("A", 1);
+    FakeStream deadStream("B", 1);
+    fresh->channel(1)->setCollectionType(&freshStream);
+    dead->channel(1)->setCollectionType(&deadStream);
+
+    fakes.registry.readAll();
+    EXPECT_EQ(freshStream.status(), CollectionStatus::OffLine);
+    EXPECT_EQ(deadStream.status(), CollectionStatus::OffLine);
+
+    std::int64_t now = 0;
+    fakes.registry.reconnectAll(60000, [&now] { return now; });
+    fakes.registry.readAll();
+    EXPECT_EQ(freshStream.status(), CollectionStatus::OffLine) << "a sound read leaves OFF-LINE";
+    EXPECT_EQ(deadStream.status(), CollectionStatus::ComLinkOff);
 }
 
 // A registry of fake devices with a clock of the test's own, in milliseconds. Each pass reads

@@ -348,6 +348,23 @@ TEST_F(ModeControllerTest, APassReadsAndWritesBeforeItReconnectsAndReadsAReturnN
     EXPECT_EQ(returning.status(), CollectionStatus::OnLine);
 }
 
+TEST_F(ModeControllerTest, DevicesRebuiltWhileCalibratingLeaveTheirNewStreamsOffLine) {
+    addDevice("COM3");
+    stepAt(ordinarySecond, Mode::CALIBRATE);
+    // A configuration load builds every device and stream anew, without entering the mode.
+    controller.devices.clear();
+    controller.dataLogger.clear();
+    FakeDevice& rebuilt = addDevice("COM3");
+    FakeStream& stream = addStream(rebuilt, 1, "S1_A", 1);
+
+    for (int pass = 0; pass < 3; ++pass)
+        stepAt(ordinarySecond + 1, Mode::CALIBRATE, 250 * pass);
+    EXPECT_TRUE(rebuilt.isConnected());
+    EXPECT_EQ(rebuilt.readCalls(), 2);
+    EXPECT_EQ(stream.status(), CollectionStatus::OffLine);
+    EXPECT_EQ(countMessages("FAKE-194 on port COM3 has returned online"), 1);
+}
+
 TEST_F(ModeControllerTest, ReconnectingEndsWithinTheSecondAfterThePassReadTheClock) {
     std::int64_t cost = 0;
     int attempts = 0;
