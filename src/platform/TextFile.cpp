@@ -56,7 +56,12 @@ bool appendText(const std::string& path, std::string_view text) {
     std::optional<TextFile> file = TextFile::openForAppend(path);
     if (!file)
         return false;
+    const std::uint64_t sizeBefore = file->size();
     const bool written = file->write(text);
+    // Text that reached the file only in part (a full disk) is cut off again, so that the
+    // file keeps whole lines and the next text does not run on from a broken one.
+    if (!written)
+        file->truncate(sizeBefore);
     return file->close() && written;
 }
 

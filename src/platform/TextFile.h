@@ -36,7 +36,8 @@ class TextFile {
     FileDescriptor file_;
 };
 
-// Appends text to the file at path in text mode, creating it; false when that failed.
+// Appends text to the file at path in text mode, creating it; false when that failed, and
+// then no part of the text is left in the file.
 bool appendText(const std::string& path, std::string_view text);
 
 }  // namespace torven::platform
