@@ -1,3 +1,4 @@
+#include <ctime>
 #include <regex>
 
 #include "FaultFixture.h"
@@ -104,6 +105,57 @@ TEST_F(DiskFullTest, AFullFileKeepsItsWholeRowsAndTheOtherStreamsGoOn) {
     EXPECT_TRUE(std::regex_match(warnings[0], neverFitsWarning) ||
                 std::regex_match(warnings[1], neverFitsWarning))
         << joinLines(warnings);
+}
+
+std::string eventLogName(std::time_t when) {
+    std::tm fields{};
+    gmtime_r(&when, &fields);
+    char name[32];
+    std::strftime(name, sizeof name, "%Y_%m_EventLOG.txt", &fields);
+    return name;
+}
+
+// Whole entries of an event log that leave `room` bytes to the file size limit.
+std::string eventLogFilling(std::size_t room) {
+    const std::string entryStart = "2011-05-03 18:18:45, INFO, \"";
+    const std::string entryEnd = "\"\r\n";
+    const std::size_t wanted = limitBytes - room;
+    std::string log;
+    while (log.size() + 2 * (entryStart.size() + 40 + entryEnd.size()) < wanted)
+        log += entryStart + std::string(40, 'e') + entryEnd;
+    const std::size_t padding = wanted - log.size() - entryStart.size() - entryEnd.size();
+    return log + entryStart + std::string(padding, 'e') + entryEnd;
+}
+
+// The event log reaches the limit with an entry that fits only in part: the log keeps whole
+// entries, and data collection goes on untouched.
+TEST_F(DiskFullTest, AFullEventLogKeepsWholeEntries) {
+    plugDevice(1, deviceVolts);
+    writeConfig(oneDeviceConfig({1, 1, 0, 0}));
+    const std::string logName = "EventLog/" + eventLogName(std::time(nullptr));
+    station_.writeFile(logName, eventLogFilling(25));
+    launcher().limitFileSize(limitBlocks);
+    startLaunchedMonitor();
+    ASSERT_TRUE(streamShows("NR1_000123", "LOGGING"));
+    ASSERT_TRUE(eventually(
+        [&] {
+            const auto files = filesIn("tmp");
+            return files.size() == 2 && wholeRows(files.begin()->second).size() >= 3;
+        },
+        screenTimeout));
+
+    EXPECT_EQ(quit(), 0);
+    EXPECT_TRUE(terminalGivenBack());
+    expectEverythingHandedOver();
+    EXPECT_EQ(dataFiles("Data").size(), 2u);
+    const std::regex entry(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d, [A-Z]+, ".*")");
+    for (const std::string& name : station_.fileNames("EventLog")) {
+        std::vector<std::string> lines;
+        const std::string content = station_.readFile("EventLog/" + name);
+        ASSERT_TRUE(splitCrLfLines(content, lines)) << name << ":\n" << content;
+        for (const std::string& line : lines)
+            EXPECT_TRUE(std::regex_match(line, entry)) << name << ": " << line;
+    }
 }
 
 }  // namespace
