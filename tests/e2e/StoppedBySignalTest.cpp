@@ -59,6 +59,23 @@ TEST_P(StoppedBySignalTest, DuringTheConfigurationWait) {
     EXPECT_TRUE(station_.fileNames("Data").empty());
 }
 
+// A configuration broken while data collection runs: the box waits with today's files in
+// tmp, and the signal hands them all over.
+TEST_P(StoppedBySignalTest, DuringAConfigurationWaitWhileCollecting) {
+    plugDevice(1, deviceVolts);
+    writeConfig(oneDeviceConfig(everySecond));
+    startLaunchedMonitor();
+    ASSERT_TRUE(statusScreenShows("DATALOG", deviceBlock("LOGGING", everySecond)));
+    ASSERT_TRUE(eventually([&] { return dataFiles("tmp").size() == 4; }, screenTimeout));
+
+    writeConfig("BOGUS = 1\n" + oneDeviceConfig(everySecond));
+    ASSERT_TRUE(rowShows(6, "Message : ERROR: Invalid configuration keyword: BOGUS"));
+    const std::map<std::string, std::string> written = filesIn("tmp");
+    ASSERT_TRUE(signalProgram(GetParam().number));
+    expectOrderlyEnd({"Exiting Data Collection Mode"});
+    EXPECT_EQ(filesIn("Data"), written) << "the files changed after the box came up";
+}
+
 // The scan shows "Scanning..." while it works and then waits for a key; the signal comes at
 // one of the two, while data collection has files open for today.
 TEST_P(StoppedBySignalTest, DuringThePortScan) {
