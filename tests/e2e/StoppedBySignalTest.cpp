@@ -51,7 +51,7 @@ class StoppedBySignalTest : public FaultFixture, public ::testing::WithParamInte
     }
 };
 
-TEST_P(StoppedBySignalTest, DuringTheConfigurationWait) {
+TEST_P(StoppedBySignalTest, DuringTheConfigurationWaitAtStartUp) {
     startLaunchedMonitor();
     ASSERT_TRUE(rowShows(3, "*               ERROR                *"));
     ASSERT_TRUE(signalProgram(GetParam().number));
