@@ -18,7 +18,7 @@ class TimeStamp;
 // and the text of each sample; this base carries the bound channel, the current data file,
 // the status and the metadata.
 class DataCollectionType {
-public:
+  public:
     DataCollectionType() = default;
     DataCollectionType(const DataCollectionType&) = delete;
     DataCollectionType& operator=(const DataCollectionType&) = delete;
@@ -63,11 +63,11 @@ public:
     bool lossLogged() const { return lossLogged_; }
     void setLossLogged(bool logged) { lossLogged_ = logged; }
 
-protected:
+  protected:
     void setSampleInterval(std::int32_t interval) { sampleInterval_ = interval; }
     void setStreamId(std::string id) { streamId_ = std::move(id); }
 
-private:
+  private:
     std::string fileNameFor(const TimeStamp& now) const;
 
     std::string currentFileName_;

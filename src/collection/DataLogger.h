@@ -12,7 +12,7 @@ class SiteConfiguration;
 
 // The configured data streams, in configuration order; owns them.
 class DataLogger {
-public:
+  public:
     DataLogger() = default;
     DataLogger(const DataLogger&) = delete;
     DataLogger& operator=(const DataLogger&) = delete;
@@ -33,7 +33,7 @@ public:
     // sample interval divides the second into the hour. Always true.
     bool writeTick(const SiteConfiguration& site);
 
-private:
+  private:
     void writeStream(DataCollectionType& stream, const SiteConfiguration& site);
 
     std::vector<std::unique_ptr<DataCollectionType>> types_;

@@ -9,7 +9,7 @@ namespace torven {
 // interval in seconds; the file header holds the site's and the station's metadata with the
 // station computer's time zone.
 class KoraliVxCollectionType : public DataCollectionType {
-public:
+  public:
     std::string sampleText() const override;
     bool isOnline() const override;
     std::string buildId() override;

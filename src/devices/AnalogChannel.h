@@ -6,7 +6,7 @@ namespace torven {
 
 // A channel holding one analog value, as the DI-194RS delivers them.
 class AnalogChannel : public DeviceChannel {
-public:
+  public:
     // value -9999.999, invalid; the stream link is kept.
     void reset() override;
     // The value as "%+6.3f", whether valid or not (an invalid channel reads -9999.999).
@@ -16,7 +16,7 @@ public:
     // A decoded reading: the value, now valid.
     void setReading(double value);
 
-private:
+  private:
     double value_ = noReading;
 };
 

@@ -9,7 +9,7 @@ class DataCollectionType;
 // One input channel of a device: its latest reading, whether that reading is good, and the
 // data-collection stream bound to it (not owned; none when the channel is not recorded).
 class DeviceChannel {
-public:
+  public:
     DeviceChannel() = default;
     DeviceChannel(const DeviceChannel&) = delete;
     DeviceChannel& operator=(const DeviceChannel&) = delete;
@@ -24,10 +24,10 @@ public:
     DataCollectionType* collectionType() const { return collectionType_; }
     void setCollectionType(DataCollectionType* type) { collectionType_ = type; }
 
-protected:
+  protected:
     void setValid(bool valid) { valid_ = valid; }
 
-private:
+  private:
     bool valid_ = false;
     DataCollectionType* collectionType_ = nullptr;
 };

@@ -9,7 +9,7 @@ namespace torven {
 
 // Makes devices by their type name.
 class DeviceFactory {
-public:
+  public:
     // The supported type names, comma-separated: "DI-194RS".
     static std::string supportedDeviceTypes();
     // A new device for exactly that name (case-sensitive), or none.

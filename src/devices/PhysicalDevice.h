@@ -9,7 +9,7 @@ class DeviceChannel;
 
 // A data-acquisition device on a serial port, with its numbered input channels (from 1).
 class PhysicalDevice {
-public:
+  public:
     PhysicalDevice() = default;
     PhysicalDevice(const PhysicalDevice&) = delete;
     PhysicalDevice& operator=(const PhysicalDevice&) = delete;

@@ -10,8 +10,8 @@ namespace torven::platform {
 
 // Read and write time-outs with the meaning of the Win32 COMMTIMEOUTS.
 struct SerialTimeouts {
-    int readIntervalMs = 200;       // longest gap between two received bytes
-    int readPerByteMs = 10;         // read time per requested byte
+    int readIntervalMs = 200;  // longest gap between two received bytes
+    int readPerByteMs = 10;    // read time per requested byte
     int readConstantMs = 0;
     int writePerByteMs = 10;
     int writeConstantMs = 100;
@@ -24,7 +24,7 @@ std::string serialDevicePath(const std::string& portName);
 // One open serial port, held exclusively (no other process or object can open it while this
 // one holds it). Closed when the object goes away.
 class SerialPort {
-public:
+  public:
     // Opens "COMn" for reading and writing; none when it does not exist or is in use.
     static std::optional<SerialPort> open(const std::string& portName);
 
@@ -50,7 +50,7 @@ public:
     // Closes the port; false when the close reported an error.
     bool close();
 
-private:
+  private:
     explicit SerialPort(int descriptor) : descriptor_(descriptor) {}
     int descriptor_ = -1;
     SerialTimeouts timeouts_;

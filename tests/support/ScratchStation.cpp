@@ -14,7 +14,8 @@ namespace {
 
 fs::path makeTemporaryDirectory() {
     std::string pattern = (fs::temp_directory_path() / "torven-station-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
     return fs::path(pattern);
 }
 
@@ -63,7 +64,8 @@ std::vector<std::string> ScratchStation::eventLogLines() const {
     for (const std::string& name : fileNames("EventLog")) {
         std::istringstream content(readFile("EventLog/" + name));
         for (std::string line; std::getline(content, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
             lines.push_back(line);
         }
     }
@@ -74,7 +76,8 @@ std::vector<std::string> ScratchStation::eventLogMessages() const {
     std::vector<std::string> messages;
     for (const std::string& line : eventLogLines()) {
         const auto open = line.find('"');
-        if (open == std::string::npos || line.size() < open + 2) continue;
+        if (open == std::string::npos || line.size() < open + 2)
+            continue;
         messages.push_back(line.substr(open + 1, line.size() - open - 2));
     }
     return messages;
@@ -84,7 +87,8 @@ std::vector<std::string> ScratchStation::fileNames(const std::string& folder) co
     std::vector<std::string> names;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(path(folder), error)) {
-        if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+        if (entry.is_regular_file())
+            names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
     return names;

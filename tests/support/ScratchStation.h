@@ -10,7 +10,7 @@ namespace torven::test {
 // station exists), Conf/, EventLog/, tmp/, Data/, ToSend/ and Ports/. Every port COM1..COM20
 // starts as a dangling link in Ports/, so that no test ever reaches a real serial port.
 class ScratchStation {
-public:
+  public:
     ScratchStation();
     ScratchStation(const ScratchStation&) = delete;
     ScratchStation& operator=(const ScratchStation&) = delete;
@@ -25,7 +25,9 @@ public:
     void writeFile(const std::string& relative, const std::string& content) const;
     std::string readFile(const std::string& relative) const;
     bool exists(const std::string& relative) const;
-    void writeConfig(const std::string& content) const { writeFile("Conf/TORVEN_config.txt", content); }
+    void writeConfig(const std::string& content) const {
+        writeFile("Conf/TORVEN_config.txt", content);
+    }
 
     // The entries of the event log files (all months, in file order), each line without its
     // CR LF.
@@ -35,7 +37,7 @@ public:
     // Names of the regular files in a station folder, sorted.
     std::vector<std::string> fileNames(const std::string& folder) const;
 
-private:
+  private:
     std::filesystem::path root_;
     std::filesystem::path previousDirectory_;
 };
