@@ -335,28 +335,4 @@ std::string joinLines(const std::vector<std::string>& lines) {
     return text;
 }
 
-::testing::AssertionResult splitCrLfLines(const std::string& content,
-                                          std::vector<std::string>& lines) {
-    lines.clear();
-    std::size_t start = 0;
-    while (start < content.size()) {
-        const std::size_t end = content.find('\n', start);
-        if (end == std::string::npos) {
-            return ::testing::AssertionFailure()
-                   << "last line has no line end: \"" << content.substr(start) << "\"";
-        }
-        if (end == start || content[end - 1] != '\r') {
-            return ::testing::AssertionFailure()
-                   << "line " << lines.size() + 1 << " does not end in CR LF";
-        }
-        const std::string line = content.substr(start, end - 1 - start);
-        if (line.find('\r') != std::string::npos) {
-            return ::testing::AssertionFailure() << "stray CR in line " << lines.size() + 1;
-        }
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return ::testing::AssertionSuccess();
-}
-
 }  // namespace torven::test

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "di194rs-sim/Di194RsSimulator.h"
+#include "support/DataFileCheck.h"
 #include "support/ScratchStation.h"
 #include "support/TmuxSession.h"
 
@@ -119,8 +120,5 @@ std::optional<std::time_t> parseDateTime(const std::string& text);
 // "dd-Mon-yyyy  hh:mm:ss" as the shutdown line shows it; none when the text has another form.
 std::optional<std::time_t> parseShutdownTime(const std::string& text);
 std::string joinLines(const std::vector<std::string>& lines);
-// The lines of a text file the program wrote; every line must end in CR LF, which is removed.
-::testing::AssertionResult splitCrLfLines(const std::string& content,
-                                          std::vector<std::string>& lines);
 
 }  // namespace torven::test

@@ -6,8 +6,22 @@ namespace torven::test {
 
 namespace {
 
+// The last line of a text that ends in CR LF, without it.
+std::string lastLine(const std::string& text) {
+    const std::string lines = text.substr(0, text.size() - 2);
+    const std::size_t previousEnd = lines.rfind('\n');
+    return previousEnd == std::string::npos ? lines : lines.substr(previousEnd + 1);
+}
+
+bool isHeaderLine(const std::string& line) {
+    return line.empty() || line.front() == '#';
+}
+
+}  // namespace
+
 // The lines of content that end in CR LF, without it; a line that ends in a bare LF fails.
-::testing::AssertionResult crLfLines(const std::string& content, std::vector<std::string>& lines) {
+::testing::AssertionResult splitCrLfLines(const std::string& content,
+                                          std::vector<std::string>& lines) {
     lines.clear();
     std::size_t start = 0;
     while (start < content.size()) {
@@ -29,19 +43,6 @@ namespace {
     }
     return ::testing::AssertionSuccess();
 }
-
-// The last line of a text that ends in CR LF, without it.
-std::string lastLine(const std::string& text) {
-    const std::string lines = text.substr(0, text.size() - 2);
-    const std::size_t previousEnd = lines.rfind('\n');
-    return previousEnd == std::string::npos ? lines : lines.substr(previousEnd + 1);
-}
-
-bool isHeaderLine(const std::string& line) {
-    return line.empty() || line.front() == '#';
-}
-
-}  // namespace
 
 bool isDataRow(std::string_view line) {
     static const std::regex row(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d, [+-]\d+\.\d{3})");
@@ -67,7 +68,7 @@ std::vector<std::string> wholeRows(const std::string& content) {
 
 ::testing::AssertionResult isWholeDataFile(const std::string& content) {
     std::vector<std::string> lines;
-    if (auto split = crLfLines(content, lines); !split)
+    if (auto split = splitCrLfLines(content, lines); !split)
         return split;
     std::size_t line = 0;
     while (line < lines.size() && isHeaderLine(lines[line]))

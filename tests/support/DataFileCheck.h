@@ -25,6 +25,11 @@ std::vector<std::string> wholeRows(const std::string& content);
 // The content up to and including the line end of its last whole line.
 std::string upToLastLineEnd(const std::string& content);
 
+// Splits content into its lines, each without its line end; fails when a line does not end
+// in CR LF or holds a stray CR.
+::testing::AssertionResult splitCrLfLines(const std::string& content,
+                                          std::vector<std::string>& lines);
+
 // A complete data file: header lines (each beginning with "#", or empty) and then at least
 // one row, rows in rising time order, every line ending in CR LF, nothing after the last
 // row.
