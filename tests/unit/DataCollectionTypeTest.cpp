@@ -5,6 +5,7 @@
 
 #include "collection/DataCollectionType.h"
 #include "support/FakeDevice.h"
+#include "support/UtcInstant.h"
 #include "time/TimeStamp.h"
 
 namespace torven {
@@ -25,15 +26,8 @@ class NamedStream : public DataCollectionType {
 };
 
 TimeStamp at(int year, int month, int day, int hour, int minute, int second) {
-    std::tm calendar{};
-    calendar.tm_year = year - 1900;
-    calendar.tm_mon = month - 1;
-    calendar.tm_mday = day;
-    calendar.tm_hour = hour;
-    calendar.tm_min = minute;
-    calendar.tm_sec = second;
     TimeStamp stamp;
-    stamp.setTo(timegm(&calendar));
+    stamp.setTo(test::utcInstant(year, month, day, hour, minute, second));
     return stamp;
 }
 

@@ -16,6 +16,7 @@
 #include "devices/AnalogChannel.h"
 #include "devices/PhysicalDevice.h"
 #include "support/ScratchStation.h"
+#include "support/UtcInstant.h"
 
 namespace torven {
 namespace {
@@ -77,18 +78,9 @@ std::string inTextMode(const std::string& text) {
     return stored;
 }
 
-std::int64_t utc(int year, int month, int day, int hour, int minute, int second) {
-    std::tm calendar{};
-    calendar.tm_year = year - 1900;
-    calendar.tm_mon = month - 1;
-    calendar.tm_mday = day;
-    calendar.tm_hour = hour;
-    calendar.tm_min = minute;
-    calendar.tm_sec = second;
-    return timegm(&calendar);
-}
+using test::utcInstant;
 
-const std::int64_t firstRowTime = utc(2011, 5, 3, 18, 18, 45);
+const std::int64_t firstRowTime = utcInstant(2011, 5, 3, 18, 18, 45);
 const std::string firstFile = "20110503_181845_HT1_123456.csv";
 
 std::string row(const std::string& dateTime, const std::string& sample = "+1.234") {
@@ -152,24 +144,24 @@ TEST_F(DataFileWriterTest, RowsFallOnMultiplesOfTheIntervalWithinTheHour) {
     };
     const std::vector<Case> cases = {
         {5,
-         utc(2011, 5, 3, 18, 0, 0),
+         utcInstant(2011, 5, 3, 18, 0, 0),
          12,
          {"2011-05-03 18:00:00", "2011-05-03 18:00:05", "2011-05-03 18:00:10"},
          "180000"},
         // 3600 is no multiple of 7: the rows start over at second 0 of every hour.
         {7,
-         utc(2011, 5, 3, 18, 59, 50),
+         utcInstant(2011, 5, 3, 18, 59, 50),
          19,
          {"2011-05-03 18:59:51", "2011-05-03 18:59:58", "2011-05-03 19:00:00",
           "2011-05-03 19:00:07"},
          "185951"},
         {1,
-         utc(2011, 5, 3, 18, 18, 45),
+         utcInstant(2011, 5, 3, 18, 18, 45),
          3,
          {"2011-05-03 18:18:45", "2011-05-03 18:18:46", "2011-05-03 18:18:47"},
          "181845"},
-        {3600, utc(2011, 5, 3, 18, 59, 58), 4, {"2011-05-03 19:00:00"}, "190000"},
-        {5000, utc(2011, 5, 3, 18, 59, 58), 4, {"2011-05-03 19:00:00"}, "190000"},
+        {3600, utcInstant(2011, 5, 3, 18, 59, 58), 4, {"2011-05-03 19:00:00"}, "190000"},
+        {5000, utcInstant(2011, 5, 3, 18, 59, 58), 4, {"2011-05-03 19:00:00"}, "190000"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.interval);
@@ -200,7 +192,7 @@ TEST_F(DataFileWriterTest, StatusIsLoggingInASecondWithARowAndOnLineInASecondWit
     std::vector<std::string> words5;
     std::vector<std::string> words1;
     for (int second = 0; second <= 6; ++second) {
-        tickAt(utc(2011, 5, 3, 18, 0, second));
+        tickAt(utcInstant(2011, 5, 3, 18, 0, second));
         words5.push_back(every5.statusText());
         words1.push_back(every1.statusText());
     }
@@ -213,7 +205,7 @@ TEST_F(DataFileWriterTest, AnIntervalBelowOneWritesNothing) {
     ScriptedStream& zero = addStream("Z_0", 0);
     ScriptedStream& negative = addStream("N_1", -5);
     for (int second = 0; second < 10; ++second)
-        tickAt(utc(2011, 5, 3, 18, 0, second));
+        tickAt(utcInstant(2011, 5, 3, 18, 0, second));
     EXPECT_TRUE(station.fileNames("tmp").empty());
     EXPECT_TRUE(station.fileNames("Data").empty());
     EXPECT_EQ(zero.statusText(), "ON-LINE");
@@ -222,9 +214,9 @@ TEST_F(DataFileWriterTest, AnIntervalBelowOneWritesNothing) {
 
 TEST_F(DataFileWriterTest, TheFirstRowOfANewUtcDayStartsANewFile) {
     addStream();
-    tickAt(utc(2011, 5, 3, 23, 59, 55));
-    tickAt(utc(2011, 5, 4, 0, 0, 0));
-    tickAt(utc(2011, 5, 4, 0, 0, 5));
+    tickAt(utcInstant(2011, 5, 3, 23, 59, 55));
+    tickAt(utcInstant(2011, 5, 4, 0, 0, 0));
+    tickAt(utcInstant(2011, 5, 4, 0, 0, 5));
 
     const std::string oldDay = "20110503_235955_HT1_123456.csv";
     const std::string newDay = "20110504_000000_HT1_123456.csv";
@@ -289,7 +281,7 @@ TEST_F(DataFileWriterTest, AMissingDataFolderDoesNotStopTheRows) {
 
 TEST_F(DataFileWriterTest, AMissingTmpFolderWarnsOnceAndTheStreamRecoversWhenItReturns) {
     ScriptedStream& stream = addStream();
-    tickAt(utc(2011, 5, 3, 18, 18, 40));
+    tickAt(utcInstant(2011, 5, 3, 18, 18, 40));
     fs::rename(station.path("tmp"), station.path("tmp.away"));
 
     tickAt(firstRowTime);

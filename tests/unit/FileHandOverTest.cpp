@@ -8,6 +8,7 @@
 #include "collection/FileHandOver.h"
 #include "config/SiteConfiguration.h"
 #include "support/ScratchStation.h"
+#include "support/UtcInstant.h"
 
 namespace torven {
 namespace {
@@ -24,12 +25,7 @@ const std::string todayContent = "# header\r\n2011-05-04 00:00:00, +1.240\r\n";
 class FileHandOverTest : public ::testing::Test {
   protected:
     FileHandOverTest() {
-        std::tm calendar{};
-        calendar.tm_year = 2011 - 1900;
-        calendar.tm_mon = 4;
-        calendar.tm_mday = 4;
-        calendar.tm_sec = 15;
-        site.modeController.clock.setTo(timegm(&calendar));
+        site.modeController.clock.setTo(test::utcInstant(2011, 5, 4, 0, 0, 15));
         station.writeFile("tmp/" + yesterday, yesterdayContent);
         station.writeFile("tmp/" + today, todayContent);
         station.writeFile("tmp/Console.txt", "screen");

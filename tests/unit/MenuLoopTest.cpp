@@ -11,6 +11,7 @@
 #include "config/SiteConfiguration.h"
 #include "shell/MenuLoop.h"
 #include "support/ScratchStation.h"
+#include "support/UtcInstant.h"
 
 namespace torven {
 namespace {
@@ -25,14 +26,7 @@ const char* const exitCalibrate = "Exiting Calibration Mode";
 const char* const shuttingDown = "System shutting down";
 
 std::int64_t at(int minute, int second) {
-    std::tm fields{};
-    fields.tm_year = 111;
-    fields.tm_mon = 4;
-    fields.tm_mday = 4;
-    fields.tm_hour = 10;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    return timegm(&fields);
+    return test::utcInstant(2011, 5, 4, 10, minute, second);
 }
 
 // Runs the menu loop on keys typed in advance. Every pass takes its time from `times` (the

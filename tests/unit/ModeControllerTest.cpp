@@ -13,6 +13,7 @@
 #include "support/FakeDevice.h"
 #include "support/FakeStream.h"
 #include "support/ScratchStation.h"
+#include "support/UtcInstant.h"
 
 namespace torven {
 namespace {
@@ -21,19 +22,10 @@ using test::FakeDevice;
 using test::FakeStream;
 using Mode = DataLoggingMode;
 
-std::int64_t utc(int year, int month, int day, int hour, int minute, int second) {
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    return timegm(&fields);
-}
+using test::utcInstant;
 
 // 2011-05-04 10:20:07 UTC: not a hand-over second, not the top of an hour.
-const std::int64_t ordinarySecond = utc(2011, 5, 4, 10, 20, 7);
+const std::int64_t ordinarySecond = utcInstant(2011, 5, 4, 10, 20, 7);
 
 class ModeControllerTest : public ::testing::Test {
   protected:
@@ -187,7 +179,7 @@ TEST_F(ModeControllerTest, ThePassSetsTheClockToTheTimeOfThePass) {
     EXPECT_EQ(controller.clock.dateTimeText(), "2011-05-04 10:21:07");
 
     // A time source of seconds names the second; the milliseconds still time the pass.
-    controller.setTimeSource([] { return utc(2011, 5, 4, 23, 59, 59); });
+    controller.setTimeSource([] { return utcInstant(2011, 5, 4, 23, 59, 59); });
     stepAt(ordinarySecond, Mode::CALIBRATE, 500);
     EXPECT_EQ(controller.clock.dateTimeText(), "2011-05-04 23:59:59");
     EXPECT_EQ(controller.lastPassMilliseconds(), ordinarySecond * 1000 + 500);
@@ -235,11 +227,11 @@ TEST_F(ModeControllerTest, AFirstPassOnTheTopOfTheHourWritesNothingForThatSecond
     FakeStream& stream = addStream(device, 1, "S1_A", 1);
     station.writeFile("tmp/20110503_181845_S1_A.csv", "# yesterday\n");
 
-    stepAt(utc(2011, 5, 4, 10, 0, 0), Mode::DATALOG);
+    stepAt(utcInstant(2011, 5, 4, 10, 0, 0), Mode::DATALOG);
     EXPECT_EQ(stream.samplesTaken(), 0);
     EXPECT_TRUE(station.exists("tmp/20110503_181845_S1_A.csv")) << "its hand-over is skipped too";
 
-    stepAt(utc(2011, 5, 4, 10, 0, 1), Mode::DATALOG);
+    stepAt(utcInstant(2011, 5, 4, 10, 0, 1), Mode::DATALOG);
     EXPECT_EQ(stream.samplesTaken(), 1);
 }
 
@@ -255,7 +247,7 @@ class HandOverSecondTest : public ModeControllerTest {
 };
 
 TEST_F(HandOverSecondTest, APassOnAQuarterMinuteHandsOverFinishedFilesAndKeepsTodays) {
-    stepAt(utc(2011, 5, 4, 10, 20, 15), Mode::DATALOG);
+    stepAt(utcInstant(2011, 5, 4, 10, 20, 15), Mode::DATALOG);
 
     EXPECT_EQ(station.fileNames("tmp"), std::vector<std::string>{todays});
     EXPECT_EQ(station.readFile("Data/" + yesterdays), "# yesterday\n");
@@ -263,16 +255,16 @@ TEST_F(HandOverSecondTest, APassOnAQuarterMinuteHandsOverFinishedFilesAndKeepsTo
 }
 
 TEST_F(HandOverSecondTest, APassOnAnyOtherSecondHandsNothingOver) {
-    stepAt(utc(2011, 5, 4, 10, 20, 14), Mode::DATALOG);
-    stepAt(utc(2011, 5, 4, 10, 20, 16), Mode::DATALOG);
+    stepAt(utcInstant(2011, 5, 4, 10, 20, 14), Mode::DATALOG);
+    stepAt(utcInstant(2011, 5, 4, 10, 20, 16), Mode::DATALOG);
 
     EXPECT_EQ(station.fileNames("tmp"), (std::vector<std::string>{yesterdays, todays}));
     EXPECT_TRUE(station.fileNames("ToSend").empty());
 }
 
 TEST_F(HandOverSecondTest, StoppingHandsOverEveryFileIncludingTodays) {
-    stepAt(utc(2011, 5, 4, 10, 20, 16), Mode::DATALOG);
-    stepAt(utc(2011, 5, 4, 10, 20, 16), Mode::STOPPED);
+    stepAt(utcInstant(2011, 5, 4, 10, 20, 16), Mode::DATALOG);
+    stepAt(utcInstant(2011, 5, 4, 10, 20, 16), Mode::STOPPED);
 
     EXPECT_TRUE(station.fileNames("tmp").empty());
     EXPECT_EQ(station.fileNames("Data"), (std::vector<std::string>{yesterdays, todays}));
@@ -280,8 +272,8 @@ TEST_F(HandOverSecondTest, StoppingHandsOverEveryFileIncludingTodays) {
 }
 
 TEST_F(HandOverSecondTest, CalibrationHandsNothingOver) {
-    stepAt(utc(2011, 5, 4, 10, 20, 15), Mode::CALIBRATE);
-    stepAt(utc(2011, 5, 4, 10, 20, 30), Mode::CALIBRATE);
+    stepAt(utcInstant(2011, 5, 4, 10, 20, 15), Mode::CALIBRATE);
+    stepAt(utcInstant(2011, 5, 4, 10, 20, 30), Mode::CALIBRATE);
 
     EXPECT_EQ(station.fileNames("tmp"), (std::vector<std::string>{yesterdays, todays}));
 }

@@ -11,6 +11,7 @@
 #include "shell/Program.h"
 #include "support/FakeDevice.h"
 #include "support/ScratchStation.h"
+#include "support/UtcInstant.h"
 
 namespace torven {
 namespace {
@@ -97,14 +98,7 @@ TEST_F(ProgramTest, TheShutdownTimeBeforeAnyPassIsTheClocksZeroValue) {
 }
 
 TEST_F(ProgramTest, TheShutdownTimeIsTheTimeOfTheLastPass) {
-    std::tm fields{};
-    fields.tm_year = 111;
-    fields.tm_mon = 4;
-    fields.tm_mday = 4;
-    fields.tm_hour = 9;
-    fields.tm_min = 5;
-    fields.tm_sec = 3;
-    const std::int64_t instant = timegm(&fields);
+    const std::int64_t instant = test::utcInstant(2011, 5, 4, 9, 5, 3);
     site.modeController.setTimeSource([instant] { return instant; });
     site.modeController.step(site, DataLoggingMode::CALIBRATE);
     site.console.clearScreen();

@@ -9,6 +9,7 @@
 #include "support/FakeDevice.h"
 #include "support/FakeStream.h"
 #include "support/ScratchStation.h"
+#include "support/UtcInstant.h"
 
 namespace torven {
 namespace {
@@ -41,14 +42,7 @@ class StatusDisplayTest : public ::testing::Test {
             if (channel != 2)
                 addStream(*second, channel, "NR2_B" + std::to_string(channel), 60);
         }
-        std::tm fields{};
-        fields.tm_year = 111;
-        fields.tm_mon = 4;
-        fields.tm_mday = 4;
-        fields.tm_hour = 10;
-        fields.tm_min = 20;
-        fields.tm_sec = 7;
-        const std::int64_t instant = timegm(&fields);
+        const std::int64_t instant = test::utcInstant(2011, 5, 4, 10, 20, 7);
         site.modeController.setTimeSource([instant] { return instant; });
         site.modeController.step(site, DataLoggingMode::CALIBRATE);
     }
