@@ -1,25 +1,8 @@
 #include "support/FakeDevice.h"
 
-#include <cstdio>
 #include <utility>
 
 namespace torven::test {
-
-void FakeChannel::reset() {
-    value_ = noReading;
-    setValid(false);
-}
-
-std::string FakeChannel::valueText() const {
-    char text[32];
-    std::snprintf(text, sizeof text, "%+6.3f", value_);
-    return text;
-}
-
-void FakeChannel::setReading(double value) {
-    value_ = value;
-    setValid(true);
-}
 
 FakeDevice::FakeDevice(std::string port, std::string typeName)
     : port_(std::move(port)), typeName_(std::move(typeName)) {}
@@ -62,7 +45,7 @@ bool FakeDevice::readSample() {
         connected_ = false;
         return false;
     }
-    for (FakeChannel& channel : channels_)
+    for (AnalogChannel& channel : channels_)
         channel.setReading(reading_);
     return true;
 }
@@ -80,7 +63,7 @@ DeviceChannel* FakeDevice::channel(std::int32_t channelNumber) {
 }
 
 void FakeDevice::resetChannels() {
-    for (FakeChannel& channel : channels_)
+    for (AnalogChannel& channel : channels_)
         channel.reset();
 }
 

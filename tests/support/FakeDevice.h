@@ -7,22 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "devices/DeviceChannel.h"
+#include "devices/AnalogChannel.h"
 #include "devices/PhysicalDevice.h"
 
 namespace torven::test {
-
-// A channel whose reading the test sets.
-class FakeChannel : public DeviceChannel {
-  public:
-    void reset() override;
-    std::string valueText() const override;
-    void setReading(double value);
-    double value() const { return value_; }
-
-  private:
-    double value_ = noReading;
-};
 
 // A four-channel device for tests. Whether it answers is scripted with setAnswering(): an
 // answering device connects and delivers samples, a silent one fails both, and a failed read
@@ -61,6 +49,10 @@ class FakeDevice : public PhysicalDevice {
     std::int32_t channelCount() const override { return channels; }
     double channelValue(std::int32_t channelNumber) const override;
     DeviceChannel* channel(std::int32_t channelNumber) override;
+    // Channel n (1..4) with its reading, for tests that set a value directly.
+    AnalogChannel& analogChannel(std::int32_t channelNumber) {
+        return channels_.at(static_cast<std::size_t>(channelNumber - 1));
+    }
     std::string scanPorts() override { return ""; }
 
     static constexpr std::int32_t channels = 4;
@@ -71,7 +63,7 @@ class FakeDevice : public PhysicalDevice {
     std::string port_;
     std::string typeName_;
     std::string connectedPortName_;
-    std::array<FakeChannel, channels> channels_;
+    std::array<AnalogChannel, channels> channels_;
     double reading_ = 1.25;
     bool answering_ = true;
     bool deliversSamples_ = true;

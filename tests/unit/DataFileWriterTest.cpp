@@ -14,7 +14,7 @@
 #include "collection/DataLogger.h"
 #include "config/SiteConfiguration.h"
 #include "devices/AnalogChannel.h"
-#include "devices/PhysicalDevice.h"
+#include "support/FakeDevice.h"
 #include "support/ScratchStation.h"
 #include "support/UtcInstant.h"
 
@@ -45,27 +45,6 @@ class ScriptedStream : public DataCollectionType {
     std::string header = "# Site = Hilltop\n#\n# StationID = HT1\n";
 
     static constexpr const char* storedHeader = "# Site = Hilltop\r\n#\r\n# StationID = HT1\r\n";
-};
-
-// A device whose analog channels the test sets directly.
-class AnalogTestDevice : public PhysicalDevice {
-  public:
-    void setPort(const std::string&) override {}
-    std::string port() const override { return "COM1"; }
-    bool connect() override { return true; }
-    bool disconnect() override { return true; }
-    bool isConnected() const override { return true; }
-    bool readSample() override { return true; }
-    std::string connectedPortName() const override { return "COM1"; }
-    std::string typeName() const override { return "ANALOG-TEST"; }
-    std::int32_t channelCount() const override { return 4; }
-    double channelValue(std::int32_t n) const override { return channels[n - 1].value(); }
-    DeviceChannel* channel(std::int32_t n) override {
-        return n >= 1 && n <= 4 ? &channels[static_cast<std::size_t>(n - 1)] : nullptr;
-    }
-    std::string scanPorts() override { return ""; }
-
-    std::array<AnalogChannel, 4> channels;
 };
 
 std::string inTextMode(const std::string& text) {
@@ -428,18 +407,18 @@ class KoraliVxWriterTest : public DataFileWriterTest {
         return *stream;
     }
 
-    AnalogTestDevice device;
+    test::FakeDevice device;
 };
 
 TEST_F(KoraliVxWriterTest, FirstRowOfARealStreamHoldsItsHeaderAndValue) {
     DataCollectionType& stream =
         addKoraliVx({{"StationID", "HT1"}, {"MonitorID", "123456789"}, {"SampleRate", "5"}});
-    device.channels[0].setReading(1.234);
+    device.analogChannel(1).setReading(1.234);
     tickAt(firstRowTime);
     // The header names the time the file was started.
     const std::string header = inTextMode(stream.headerText(site));
     EXPECT_NE(header.find("# UTC_StartTime = 2011-05-03 18:18:45\r\n"), std::string::npos);
-    device.channels[0].setReading(-0.02);
+    device.analogChannel(1).setReading(-0.02);
     tickAt(firstRowTime + 5);
 
     const std::string expected =
@@ -450,7 +429,7 @@ TEST_F(KoraliVxWriterTest, FirstRowOfARealStreamHoldsItsHeaderAndValue) {
 
 TEST_F(KoraliVxWriterTest, WithoutSampleRateNoRowIsWritten) {
     DataCollectionType& stream = addKoraliVx({{"StationID", "HT1"}, {"MonitorID", "123456"}});
-    device.channels[0].setReading(1.0);
+    device.analogChannel(1).setReading(1.0);
     for (int second = 0; second < 5; ++second)
         tickAt(firstRowTime + second);
     EXPECT_TRUE(station.fileNames("tmp").empty());
