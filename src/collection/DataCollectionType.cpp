@@ -26,6 +26,7 @@ std::string DataCollectionType::dataFileName(const TimeStamp& now) {
 
 void DataCollectionType::startNewFile(const TimeStamp& now) {
     fileStartTag_ = now.hourText() + now.minuteText() + now.secondText();
+    currentFileBytes_ = 0;
 }
 
 std::string DataCollectionType::fileNameFor(const TimeStamp& now) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "collection/CollectionStatus.h"
@@ -48,9 +49,16 @@ class DataCollectionType {
     // The name of the data file a row at `now` goes into; starts a new file on the first row,
     // on a new UTC date and when the ID changed.
     std::string dataFileName(const TimeStamp& now);
-    // The current file's start tag becomes HHMMSS of `now`.
+    // The current file's start tag becomes HHMMSS of `now`; the next row begins a new file.
     void startNewFile(const TimeStamp& now);
     std::string startTag() const { return fileStartTag_; }
+    const std::string& currentFileName() const { return currentFileName_; }
+    // The bytes this stream has put into its current file; 0 for a file still to be begun.
+    std::uint64_t currentFileBytes() const { return currentFileBytes_; }
+    void setCurrentFileBytes(std::uint64_t bytes) { currentFileBytes_ = bytes; }
+    // The time of the last row written (seconds since the epoch); none before the first.
+    std::optional<std::int64_t> lastRowTime() const { return lastRowTime_; }
+    void setLastRowTime(std::int64_t epochSeconds) { lastRowTime_ = epochSeconds; }
 
     CollectionStatus status() const { return status_; }
     void setStatus(CollectionStatus status) { status_ = status; }
@@ -62,6 +70,10 @@ class DataCollectionType {
     // Whether a lost connection of this stream has been logged since it last had a value.
     bool lossLogged() const { return lossLogged_; }
     void setLossLogged(bool logged) { lossLogged_ = logged; }
+    // While its device keeps dropping out, losses are summed up in the device's warning
+    // instead of a line each: a value does not make the next loss worth logging.
+    bool lossReportsHeld() const { return lossReportsHeld_; }
+    void setLossReportsHeld(bool held) { lossReportsHeld_ = held; }
 
   protected:
     void setSampleInterval(std::int32_t interval) { sampleInterval_ = interval; }
@@ -75,9 +87,12 @@ class DataCollectionType {
     DeviceChannel* boundChannel_ = nullptr;
     std::string fileStartTag_;
     std::string streamId_;
+    std::uint64_t currentFileBytes_ = 0;
+    std::optional<std::int64_t> lastRowTime_;
     CollectionStatus status_ = CollectionStatus::OffLine;
     MetaDataList metaData_;
     bool lossLogged_ = false;
+    bool lossReportsHeld_ = false;
 };
 
 }  // namespace torven

@@ -14,19 +14,23 @@ namespace {
 
 using platform::TextFile;
 
-// The first failure after the stream was writing or ready to write is reported once; a
-// stream already in error keeps retrying silently at every due row.
+// The first failure is reported once, also for a stream that has not written yet (a new one
+// after a configuration load); a stream already in error keeps retrying silently at every
+// due row.
 void reportFileError(DataCollectionType& stream, std::string message) {
-    const CollectionStatus status = stream.status();
-    if (status != CollectionStatus::OnLine && status != CollectionStatus::Logging)
+    if (stream.status() == CollectionStatus::FileWriteError)
         return;
     stream.setStatus(CollectionStatus::FileWriteError);
     logEvent(LogLevel::WARN, std::move(message));
 }
 
 // Logged the first time the writer meets the stream without a value after it last had one;
-// the device poll has usually marked the stream ComLinkOff before the writer runs.
+// the device poll has usually marked the stream ComLinkOff before the writer runs. A stream
+// still OffLine has not been linked to its device yet (a configuration load has just built
+// both), so it has nothing to lose.
 void noteLostConnection(DataCollectionType& stream) {
+    if (stream.status() == CollectionStatus::OffLine)
+        return;
     if (stream.status() == CollectionStatus::OnLine) {
         stream.setStatus(CollectionStatus::ComLinkOff);
     }
@@ -34,6 +38,31 @@ void noteLostConnection(DataCollectionType& stream) {
         return;
     stream.setLossLogged(true);
     logEvent(LogLevel::INFO, "Data collection: Lost connection for " + stream.buildId());
+}
+
+// A row is due when the second into the hour is a multiple of the interval and the clock has
+// passed the stream's last row: after the clock was set back, the seconds already recorded
+// are not recorded again.
+bool rowDue(const DataCollectionType& stream, const TimeStamp& now) {
+    const std::int32_t interval = stream.sampleInterval();
+    if (interval < 1 || now.secondsIntoHour() % interval != 0)
+        return false;
+    const std::optional<std::int64_t> lastRow = stream.lastRowTime();
+    return !lastRow || now.seconds() > *lastRow;
+}
+
+// The name of the file the next row goes into. A file that no longer holds what the stream
+// wrote into it (moved away by a hand-over or another program, deleted, changed) is never
+// written again: a new file is begun, so that no name ever stands for two contents and a
+// complete copy elsewhere is never replaced by a shorter one.
+std::string fileForNextRow(DataCollectionType& stream, const SiteConfiguration& site) {
+    const TimeStamp& now = site.modeController.clock;
+    const std::string name = stream.dataFileName(now);
+    const std::uint64_t written = stream.currentFileBytes();
+    if (written == 0 || platform::fileSize(site.tmpDirectory + name) == written)
+        return name;
+    stream.startNewFile(now);
+    return stream.dataFileName(now);
 }
 
 // Cuts a data file back to the size it had before a row that did not reach it whole,
@@ -59,7 +88,7 @@ bool cutBack(TextFile& file, const std::string& path, std::uint64_t size) {
 // any failure the file is cut back to what it held before, and the next due row tries again.
 void writeRow(DataCollectionType& stream, const SiteConfiguration& site) {
     const TimeStamp& now = site.modeController.clock;
-    std::string name = stream.dataFileName(now);
+    std::string name = fileForNextRow(stream, site);
     std::optional<TextFile> file = TextFile::openForAppend(site.tmpDirectory + name);
     if (!file) {
         stream.startNewFile(now);
@@ -75,6 +104,7 @@ void writeRow(DataCollectionType& stream, const SiteConfiguration& site) {
     std::string text = sizeBefore == 0 ? stream.headerText(site) : std::string();
     text += now.dateTimeText() + ", " + stream.sampleText() + "\n";
     const bool written = file->write(text);
+    const std::uint64_t sizeAfter = file->size();
     if (!written || !file->close()) {
         // A file that keeps part of a row is left behind; the next row starts a new one.
         if (!cutBack(*file, path, sizeBefore))
@@ -83,6 +113,8 @@ void writeRow(DataCollectionType& stream, const SiteConfiguration& site) {
         return;
     }
     stream.setStatus(CollectionStatus::Logging);
+    stream.setLastRowTime(now.seconds());
+    stream.setCurrentFileBytes(sizeAfter);
     platform::extendCopy(path, site.dataDirectory + name, sizeBefore);
 }
 
@@ -111,7 +143,19 @@ void DataLogger::resetStatuses() {
 }
 
 void DataLogger::clear() {
+    for (const auto& type : types_) {
+        if (const std::optional<std::int64_t> lastRow = type->lastRowTime())
+            lastRowTimes_[type->id()] = *lastRow;
+    }
     types_.clear();
+}
+
+// A stream built anew by a configuration load goes on from the last row of the stream with
+// its ID, so that a load never lets a second be recorded twice.
+void DataLogger::carryOverLastRow(DataCollectionType& stream) const {
+    const auto known = lastRowTimes_.find(stream.id());
+    if (known != lastRowTimes_.end())
+        stream.setLastRowTime(known->second);
 }
 
 bool DataLogger::writeTick(const SiteConfiguration& site) {
@@ -125,9 +169,11 @@ void DataLogger::writeStream(DataCollectionType& stream, const SiteConfiguration
         noteLostConnection(stream);
         return;
     }
-    stream.setLossLogged(false);
-    const std::int32_t interval = stream.sampleInterval();
-    if (interval < 1 || site.modeController.clock.secondsIntoHour() % interval != 0) {
+    if (!stream.lossReportsHeld())
+        stream.setLossLogged(false);
+    if (!stream.lastRowTime())
+        carryOverLastRow(stream);
+    if (!rowDue(stream, site.modeController.clock)) {
         if (stream.status() == CollectionStatus::Logging) {
             stream.setStatus(CollectionStatus::OnLine);
         }

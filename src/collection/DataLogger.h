@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,8 +37,11 @@ class DataLogger {
 
   private:
     void writeStream(DataCollectionType& stream, const SiteConfiguration& site);
+    void carryOverLastRow(DataCollectionType& stream) const;
 
     std::vector<std::unique_ptr<DataCollectionType>> types_;
+    // The last row time of every stream ID that a configuration load has ended.
+    std::map<std::string, std::int64_t> lastRowTimes_;
 };
 
 }  // namespace torven

@@ -71,10 +71,11 @@ int showDeviceStatus(Console& console, PhysicalDevice& device, int row) {
     const bool connected = device.isConnected();
     for (std::int32_t number = 1; number <= device.channelCount(); ++number) {
         const DeviceChannel* channel = device.channel(number);
+        // No reading is ever shown as a value, also just after a device came back.
         std::string value = "........";
-        if (connected) {
-            value = channel ? channel->valueText() : "";
-        } else {
+        if (connected && channel != nullptr && channel->valid()) {
+            value = channel->valueText();
+        } else if (!connected) {
             console.setAlertTextColours();
         }
         const DataCollectionType* stream = channel ? channel->collectionType() : nullptr;

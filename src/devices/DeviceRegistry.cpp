@@ -20,6 +20,9 @@ constexpr std::int64_t flapWarningMilliseconds = 3600 * millisecondsPerSecond;
 // A first return without a sample is still logged as a return; from the second one on the
 // device counts as dropping out over and over.
 constexpr int returnsBeforeFlapWarning = 2;
+// Returns logged an hour for a device that delivers samples between its drop-outs; beyond
+// these its returns and its streams' losses are summed up in the hourly warning instead.
+constexpr int returnsLoggedPerHour = 6;
 
 // 1 s after one failed attempt, 2 s after two, 4 s after more.
 std::int64_t waitAfterFailures(int failedAttempts) {
@@ -38,12 +41,13 @@ void logReturn(const PhysicalDevice& device) {
 // Tells the streams bound to the device's channels whether its link is up. A stream that
 // lost the link shows it; one that had lost it is back on line. Other states are the data
 // file writer's to change.
-void reportLinkState(PhysicalDevice& device, bool linkUp) {
+void reportLinkState(PhysicalDevice& device, bool linkUp, bool lossesLogged) {
     for (std::int32_t number = 1; number <= device.channelCount(); ++number) {
         const DeviceChannel* channel = device.channel(number);
         DataCollectionType* stream = channel ? channel->collectionType() : nullptr;
         if (stream == nullptr)
             continue;
+        stream->setLossReportsHeld(!lossesLogged);
         if (!linkUp) {
             stream->setStatus(CollectionStatus::ComLinkOff);
         } else if (stream->status() == CollectionStatus::ComLinkOff) {
@@ -129,6 +133,8 @@ bool DeviceRegistry::attemptDue(const Reconnection& reconnection, std::int64_t n
 
 void DeviceRegistry::attemptReconnection(Entry& entry, std::int64_t now) {
     Reconnection& reconnection = entry.reconnection;
+    // The first connection of a device just built by a configuration load is no return.
+    const bool firstConnection = !reconnection.tried;
     reconnection.tried = true;
     reconnection.lastAttempt = now;
     // Failed until a sample read after it proves the device back.
@@ -136,8 +142,38 @@ void DeviceRegistry::attemptReconnection(Entry& entry, std::int64_t now) {
     if (!entry.device->connect())
         return;
     reconnection.awaitingSample = true;
+    if (firstConnection || !returnLogAllowed(entry, now))
+        return;
     if (reconnection.returnsWithoutSample == 0)
         logReturn(*entry.device);
+}
+
+// Counts the return into its hour; false once the device has come back more often in that
+// hour than is worth a line each, and then warns at most once an hour.
+bool DeviceRegistry::returnLogAllowed(Entry& entry, std::int64_t now) {
+    Reconnection& reconnection = entry.reconnection;
+    if (!reconnection.returnsCountedFrom ||
+        now - *reconnection.returnsCountedFrom >= flapWarningMilliseconds) {
+        reconnection.returnsCountedFrom = now;
+        reconnection.returnsThisHour = 0;
+    }
+    reconnection.lossesHeld = ++reconnection.returnsThisHour > returnsLoggedPerHour;
+    if (!reconnection.lossesHeld)
+        return true;
+    warnFlapping(entry, now,
+                 std::to_string(reconnection.returnsThisHour) + " times within an hour");
+    return false;
+}
+
+void DeviceRegistry::warnFlapping(Entry& entry, std::int64_t returnedAt, const std::string& how) {
+    Reconnection& reconnection = entry.reconnection;
+    if (reconnection.lastFlapWarning &&
+        returnedAt - *reconnection.lastFlapWarning < flapWarningMilliseconds) {
+        return;
+    }
+    reconnection.lastFlapWarning = returnedAt;
+    logEvent(LogLevel::WARN,
+             portText(*entry.device) + " keeps dropping out: returned online " + how);
 }
 
 void DeviceRegistry::noteRead(Entry& entry, bool sampleRead) {
@@ -155,16 +191,11 @@ void DeviceRegistry::noteRead(Entry& entry, bool sampleRead) {
     if (!firstReadAfterReturn)
         return;
     ++reconnection.returnsWithoutSample;
-    const std::int64_t returnedAt = reconnection.lastAttempt.value_or(0);
-    const bool warnedThisHour =
-        reconnection.lastFlapWarning &&
-        returnedAt - *reconnection.lastFlapWarning < flapWarningMilliseconds;
-    if (reconnection.returnsWithoutSample < returnsBeforeFlapWarning || warnedThisHour)
+    if (reconnection.returnsWithoutSample < returnsBeforeFlapWarning)
         return;
-    reconnection.lastFlapWarning = returnedAt;
-    logEvent(LogLevel::WARN, portText(*entry.device) + " keeps dropping out: returned online " +
-                                 std::to_string(reconnection.returnsWithoutSample) +
-                                 " times without a usable sample");
+    warnFlapping(
+        entry, reconnection.lastAttempt.value_or(0),
+        std::to_string(reconnection.returnsWithoutSample) + " times without a usable sample");
 }
 
 void DeviceRegistry::readAll() {
@@ -175,9 +206,10 @@ void DeviceRegistry::readAll() {
         // until it has been tried there is no link to tell its streams about.
         if (!entry.reconnection.tried && !entry.device->isConnected())
             continue;
+        entry.reconnection.tried = true;
         const bool linkUp = entry.device->readSample();
-        reportLinkState(*entry.device, linkUp);
         noteRead(entry, linkUp);
+        reportLinkState(*entry.device, linkUp, !entry.reconnection.lossesHeld);
     }
 }
 

@@ -49,9 +49,12 @@ class DeviceRegistry {
     // an attempt only while it can end by the deadline (on the scale of `now`), so that the
     // caller's next pass comes in time. A device whose attempts keep failing waits 1, 2 and
     // then 4 s between them; an attempt counts as failed until a sample is read after it.
-    // A return is logged as "<type> on port <COMn> has returned online"; a device that keeps
+    // A return is logged as "<type> on port <COMn> has returned online", except the first
+    // connection of a device that a configuration load has just built. A device that keeps
     // coming back without ever delivering a usable sample is logged once when it first
     // returns, then in a WARN at most once an hour, and again as returned once it delivers.
+    // A device that keeps coming back and dropping out again has at most a few returns an
+    // hour logged (and its streams' losses with them), then a WARN at most once an hour.
     void reconnectAll(std::int64_t deadline, const MillisecondClock& now);
     // startSample on every device, then readSample on each but those not yet tried since they
     // were built, telling the streams bound to its channels whether the link is up
@@ -74,6 +77,9 @@ class DeviceRegistry {
         bool awaitingSample = false;                  // reconnected, its first read still to come
         int returnsWithoutSample = 0;                 // in a row, each ended by a failed first read
         std::optional<std::int64_t> lastFlapWarning;  // when the return it tells of began
+        std::optional<std::int64_t> returnsCountedFrom;  // start of the hour of returnsThisHour
+        int returnsThisHour = 0;
+        bool lossesHeld = false;  // its returns and its streams' losses go unlogged
     };
     struct Entry {
         std::unique_ptr<PhysicalDevice> device;
@@ -83,6 +89,8 @@ class DeviceRegistry {
     std::vector<Entry*> lostDevicesLeastRecentlyTriedFirst();
     static bool attemptDue(const Reconnection& reconnection, std::int64_t now);
     static void attemptReconnection(Entry& entry, std::int64_t now);
+    static bool returnLogAllowed(Entry& entry, std::int64_t now);
+    static void warnFlapping(Entry& entry, std::int64_t returnedAt, const std::string& how);
     static void noteRead(Entry& entry, bool sampleRead);
 
     std::vector<Entry> devices_;

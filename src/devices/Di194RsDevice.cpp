@@ -105,6 +105,7 @@ bool Di194RsDevice::disconnect() {
         return true;
     sendCommand('S', '0');
     connectedFlag_ = false;
+    resetChannels();
     return releasePort();
 }
 
@@ -183,6 +184,7 @@ bool Di194RsDevice::releasePort() {
 
 void Di194RsDevice::abandonPort() {
     connectedFlag_ = false;
+    resetChannels();
     releasePort();
 }
 
@@ -220,10 +222,15 @@ bool Di194RsDevice::readFrame() {
             return true;
         }
     }
-    for (AnalogChannel& analogChannel : channels_)
-        analogChannel.reset();
     disconnect();
     return false;
+}
+
+// A device that is not connected has no reading: its last values must not be taken for
+// current ones by the display or the data files.
+void Di194RsDevice::resetChannels() {
+    for (AnalogChannel& analogChannel : channels_)
+        analogChannel.reset();
 }
 
 void Di194RsDevice::decodeFrame(std::size_t frameStart) {

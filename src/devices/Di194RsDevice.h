@@ -56,6 +56,7 @@ class Di194RsDevice : public PhysicalDevice {
     // Gives up a port whose handshake failed: released, and without the stop command, since
     // whatever answers there has not been started.
     void abandonPort();
+    void resetChannels();
     bool sendCommand(std::uint8_t first, std::uint8_t second);
     bool readFrame();
     void decodeFrame(std::size_t frameStart);

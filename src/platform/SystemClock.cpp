@@ -14,6 +14,12 @@ std::int64_t currentEpochMilliseconds() {
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+std::int64_t monotonicMilliseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 std::tm utcCalendar(std::int64_t epochSeconds) {
     const auto instant = static_cast<time_t>(epochSeconds);
     std::tm calendar{};

@@ -13,6 +13,10 @@ std::int64_t currentEpochSeconds();
 // program is.
 std::int64_t currentEpochMilliseconds();
 
+// Milliseconds on a clock that only ever runs forward at a steady rate, whatever is done to
+// the system clock; for timing, never for the time of day.
+std::int64_t monotonicMilliseconds();
+
 // The broken-down UTC time of an instant.
 std::tm utcCalendar(std::int64_t epochSeconds);
 

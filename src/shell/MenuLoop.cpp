@@ -45,8 +45,8 @@ class MenuLoop {
         showChannelStatus(site_);
         dumpAtFiveSecondMark();
         const ModeController& controller = site_.modeController;
-        platform::ProgramLock::sleepReleased(cycleSleepMilliseconds(
-            controller.lastPassMilliseconds(), controller.nowMilliseconds()));
+        platform::ProgramLock::sleepReleased(
+            cycleSleepMilliseconds(controller.lastPassMilliseconds(), controller.passClockNow()));
         if (reloadConfiguration(site_))
             showSiteTable(site_);
         return MenuResult::Stay;

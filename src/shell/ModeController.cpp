@@ -1,8 +1,11 @@
 #include "shell/ModeController.h"
 
+#include <cstdlib>
+
 #include "collection/FileHandOver.h"
 #include "eventlog/EventLog.h"
 #include "platform/SystemClock.h"
+#include "platform/TextFormat.h"
 
 namespace torven {
 
@@ -14,10 +17,21 @@ constexpr std::int64_t millisecondsPerSecond = 1000;
 constexpr std::int64_t passMarginMilliseconds = 150;
 
 // Reconnecting after a pass whose clock reading fell in second L must end within second L+1,
-// so that the next pass reads the clock in L+1 and no second goes without a pass.
-std::int64_t reconnectionDeadline(std::int64_t passMilliseconds) {
+// so that the next pass reads the clock in L+1 and no second goes without a pass. The time
+// left for it, from the pass on.
+std::int64_t reconnectionBudget(std::int64_t passMilliseconds) {
     const std::int64_t passSecond = passMilliseconds / millisecondsPerSecond;
-    return (passSecond + 2) * millisecondsPerSecond - passMarginMilliseconds;
+    return (passSecond + 2) * millisecondsPerSecond - passMarginMilliseconds - passMilliseconds;
+}
+
+// Passes come four times a second, so the system clock and the monotonic clock drift apart
+// by far less than this between two of them unless someone set the clock.
+constexpr std::int64_t leastClockStepMilliseconds = 1000;
+
+std::string clockStepText(std::int64_t stepMilliseconds) {
+    const double seconds = static_cast<double>(std::abs(stepMilliseconds)) / millisecondsPerSecond;
+    return formatText("System clock stepped %s by %.1f s",
+                      stepMilliseconds < 0 ? "back" : "forward", seconds);
 }
 
 bool isRequestable(DataLoggingMode mode) {
@@ -99,12 +113,11 @@ std::int64_t ModeController::nowMilliseconds() const {
 // without a pass. A device that comes back is read from the next pass on.
 void ModeController::dataCollectionPass(SiteConfiguration& site) {
     readDevices();
-    const std::int32_t second = clock.secondsIntoHour();
     // The writer runs at most once per second however fast the passes come.
-    if (second != lastLoggedSecond_) {
-        lastLoggedSecond_ = second;
+    if (clock.seconds() != lastLoggedSecond_) {
+        lastLoggedSecond_ = clock.seconds();
         dataLogger.writeTick(site);
-        if (second % 15 == 0)
+        if (clock.secondsIntoHour() % 15 == 0)
             handOverFiles(site, true);
     }
     reconnectLostDevices();
@@ -115,15 +128,37 @@ void ModeController::calibrationPass() {
     reconnectLostDevices();
 }
 
+std::int64_t ModeController::monotonicMilliseconds() const {
+    if (monotonicSource_)
+        return monotonicSource_();
+    // A test's own clock is never set back or forward behind the controller's back.
+    return millisecondSource_ ? millisecondSource_() : platform::monotonicMilliseconds();
+}
+
+std::int64_t ModeController::passClockNow() const {
+    return lastPassMilliseconds_ + (monotonicMilliseconds() - lastPassMonotonic_);
+}
+
 void ModeController::readDevices() {
     lastPassMilliseconds_ = nowMilliseconds();
+    lastPassMonotonic_ = monotonicMilliseconds();
+    noteClockStep();
     clock.setTo(timeSource_ ? timeSource_() : lastPassMilliseconds_ / millisecondsPerSecond);
     devices.readAll();
 }
 
+// Someone set the system clock (a time service correcting it, an operator) when it moved
+// against the monotonic clock since the last pass; logged once per step with its size.
+void ModeController::noteClockStep() {
+    const std::int64_t offset = lastPassMilliseconds_ - lastPassMonotonic_;
+    const std::optional<std::int64_t> previous = std::exchange(clockOffset_, offset);
+    if (previous && std::abs(offset - *previous) >= leastClockStepMilliseconds)
+        logEvent(LogLevel::WARN, clockStepText(offset - *previous));
+}
+
 void ModeController::reconnectLostDevices() {
-    devices.reconnectAll(reconnectionDeadline(lastPassMilliseconds_),
-                         [this] { return nowMilliseconds(); });
+    devices.reconnectAll(lastPassMonotonic_ + reconnectionBudget(lastPassMilliseconds_),
+                         [this] { return monotonicMilliseconds(); });
 }
 
 void ModeController::handOverAll(SiteConfiguration& site) {

@@ -139,13 +139,17 @@ void MonitorFixture::writeConfig(const std::string& content) const {
                             station_.path("Conf/TORVEN_config.txt"));
 }
 
-void MonitorFixture::startMonitor(const std::string& timeZone) {
+void MonitorFixture::startMonitor(const std::string& timeZone,
+                                  const std::vector<std::string>& environment) {
     const std::string report = station_.path(sanitizerReport).string();
-    monitor_ = std::make_unique<TmuxSession>(
-        std::vector<std::string>{TORVEN_MONITOR_PATH}, station_.path("bin"),
-        std::vector<std::string>{
-            "TZ=" + timeZone, sanitizerOptions("ASAN_OPTIONS", "log_path=" + report),
-            sanitizerOptions("UBSAN_OPTIONS", "print_stacktrace=1:log_path=" + report)});
+    // A library preloaded before the sanitizer runtime (a fake clock) is fine for these runs.
+    std::vector<std::string> settings{
+        "TZ=" + timeZone,
+        sanitizerOptions("ASAN_OPTIONS", "verify_asan_link_order=0:log_path=" + report),
+        sanitizerOptions("UBSAN_OPTIONS", "print_stacktrace=1:log_path=" + report)};
+    settings.insert(settings.end(), environment.begin(), environment.end());
+    monitor_ = std::make_unique<TmuxSession>(std::vector<std::string>{TORVEN_MONITOR_PATH},
+                                             station_.path("bin"), settings);
     ASSERT_TRUE(monitor_->started()) << "tmux did not start the monitor";
     ASSERT_GT(monitor_->pid(), 0);
 }

@@ -62,6 +62,30 @@ TEST_F(Di194RsDeviceTest, NzReplyMustEndInZero) {
     EXPECT_EQ(simulator.commands(), handshake);
 }
 
+void expectAllChannelsInvalid(Di194RsDevice& device) {
+    for (int channel = 1; channel <= 4; ++channel) {
+        EXPECT_EQ(device.channelValue(channel), noReading) << channel;
+        EXPECT_FALSE(device.channel(channel)->valid()) << channel;
+    }
+}
+
+// Values read before a device went away must not pass for current ones: neither a
+// disconnect nor a reconnection that fails leaves a reading behind.
+TEST_F(Di194RsDeviceTest, ADeviceThatIsNotConnectedHasNoReading) {
+    sim::Di194RsSimulator& simulator = simulators.plugIn(3);
+    device.setPort("COM3");
+    ASSERT_TRUE(device.connect());
+    ASSERT_TRUE(device.readSample());
+    EXPECT_TRUE(device.disconnect());
+    expectAllChannelsInvalid(device);
+
+    ASSERT_TRUE(device.connect());
+    ASSERT_TRUE(device.readSample());
+    simulator.setFault(Fault::WrongNzReply);
+    EXPECT_FALSE(device.connect());
+    expectAllChannelsInvalid(device);
+}
+
 TEST_F(Di194RsDeviceTest, DisconnectStopsTheDeviceOnlyWhenConnected) {
     sim::Di194RsSimulator& simulator = simulators.plugIn(3);
     device.setPort("COM3");
@@ -109,13 +133,6 @@ TEST_F(Di194RsDeviceTest, ValuesMatchTheSimulatedSignals) {
             EXPECT_NEAR(device.channelValue(channel), volts[channel - 1], 0.01953125);
             EXPECT_TRUE(device.channel(channel)->valid());
         }
-    }
-}
-
-void expectAllChannelsInvalid(Di194RsDevice& device) {
-    for (int channel = 1; channel <= 4; ++channel) {
-        EXPECT_EQ(device.channelValue(channel), noReading) << channel;
-        EXPECT_FALSE(device.channel(channel)->valid()) << channel;
     }
 }
 

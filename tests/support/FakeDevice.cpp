@@ -18,6 +18,7 @@ bool FakeDevice::connect() {
         onConnect_();
     connectedPortName_.clear();
     connected_ = answering_;
+    samplesLeft_ = samplesPerConnection_.value_or(0);
     if (connected_)
         connectedPortName_ = port_;
     return connected_;
@@ -25,6 +26,8 @@ bool FakeDevice::connect() {
 
 bool FakeDevice::disconnect() {
     ++disconnectCalls_;
+    if (connected_)
+        resetChannels();
     connected_ = false;
     return true;
 }
@@ -40,7 +43,8 @@ bool FakeDevice::readSample() {
         journal_->push_back(port_ + " read");
     if (!connected_)
         return false;
-    if (!answering_ || !deliversSamples_) {
+    const bool spent = samplesPerConnection_ && samplesLeft_-- <= 0;
+    if (!answering_ || !deliversSamples_ || spent) {
         resetChannels();
         connected_ = false;
         return false;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +23,8 @@ class FakeDevice : public PhysicalDevice {
     void setAnswering(bool answering) { answering_ = answering; }
     // An answering device that delivers no usable sample connects, but every read fails.
     void setDeliversSamples(bool delivers) { deliversSamples_ = delivers; }
+    // After every connect, only this many reads deliver a sample; the next one fails.
+    void setSamplesPerConnection(int samples) { samplesPerConnection_ = samples; }
     // Runs at every connect call, before its outcome: to advance a test clock by what an
     // attempt costs, or to look at the world at that moment.
     void setOnConnect(std::function<void()> onConnect) { onConnect_ = std::move(onConnect); }
@@ -67,6 +70,8 @@ class FakeDevice : public PhysicalDevice {
     double reading_ = 1.25;
     bool answering_ = true;
     bool deliversSamples_ = true;
+    std::optional<int> samplesPerConnection_;
+    int samplesLeft_ = 0;
     std::function<void()> onConnect_;
     std::vector<std::string>* journal_ = nullptr;
     bool connected_ = false;

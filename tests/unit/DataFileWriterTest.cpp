@@ -360,6 +360,53 @@ void tickInChildWithFileLimit(SiteConfiguration& site, DataCollectionType& strea
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
+// A stream's file that leaves tmp (a hand-over, another program, a deletion) is never begun
+// again under its name, so its complete copies elsewhere are never replaced by a short file.
+TEST_F(DataFileWriterTest, AFileThatLeftTmpIsNeverWrittenAgain) {
+    addStream("HT1_123456", 1);
+    tickAt(firstRowTime);
+    tickAt(firstRowTime + 1);
+    const std::string complete = station.readFile("tmp/" + firstFile);
+    fs::rename(station.path("tmp/" + firstFile), station.path("ToSend/" + firstFile));
+    tickAt(firstRowTime + 2);
+
+    const std::string next = "20110503_181847_HT1_123456.csv";
+    EXPECT_EQ(station.fileNames("tmp"), std::vector<std::string>{next});
+    EXPECT_EQ(station.readFile("tmp/" + next),
+              ScriptedStream::storedHeader + row("2011-05-03 18:18:47"));
+    EXPECT_EQ(station.readFile("Data/" + firstFile), complete);
+    EXPECT_EQ(station.readFile("ToSend/" + firstFile), complete);
+}
+
+// A configuration load builds the streams anew: they go on after the last row of the stream
+// with their ID, and a stream not yet linked to its device has lost nothing.
+TEST_F(DataFileWriterTest, AStreamBuiltAnewByALoadGoesOnAfterTheLastRowAndLogsNoLoss) {
+    addStream("HT1_123456", 1);
+    tickAt(firstRowTime);
+    site.modeController.dataLogger.clear();
+    ScriptedStream& rebuilt = addStream("HT1_123456", 1);
+    tickAt(firstRowTime);
+    EXPECT_EQ(station.readFile("tmp/" + firstFile),
+              ScriptedStream::storedHeader + row("2011-05-03 18:18:45"));
+
+    rebuilt.setStatus(CollectionStatus::OffLine);
+    rebuilt.online = false;
+    tickAt(firstRowTime + 1);
+    EXPECT_EQ(rebuilt.statusText(), "OFF-LINE");
+    EXPECT_TRUE(events("INFO").empty());
+}
+
+TEST_F(DataFileWriterTest, ANewStreamThatCannotOpenItsFileShowsTheErrorAndWarnsOnce) {
+    ScriptedStream& stream = addStream("HT1_123456", 1);
+    stream.setStatus(CollectionStatus::OffLine);
+    fs::remove_all(station.path("tmp"));
+    tickAt(firstRowTime);
+    tickAt(firstRowTime + 1);
+    EXPECT_EQ(stream.statusText(), "FILE WRITE ERROR");
+    EXPECT_EQ(events("WARN"),
+              std::vector<std::string>{"Can't open file:" + firstFile + " Creating new file"});
+}
+
 TEST_F(DataFileWriterTest, ARowThatDoesNotFitOnTheDiskIsCutBackWhole) {
     ScriptedStream& stream = addStream("HT1_123456", 1);
     stream.header = "# " + std::string(300, 'h') + "\n";

@@ -218,6 +218,14 @@ class ReconnectionTest : public ::testing::Test {
         reconnect(now + 60000);
     }
 
+    // The device was connected and has just been lost at a read.
+    void dropOut(FakeDevice* device) {
+        device->forceConnected(true);
+        device->setDeliversSamples(false);
+        fakes.registry.readAll();
+        device->setDeliversSamples(true);
+    }
+
     // Passes every quarter second for that long, from now on.
     void passFor(std::int64_t milliseconds) {
         for (const std::int64_t end = now + milliseconds; now < end; now += 250)
@@ -235,6 +243,7 @@ TEST_F(ReconnectionTest, ConnectsOnlyLostDevicesAndLogsEachReturnOnce) {
     FakeDevice* stillGone = add("COM4");
     connected->forceConnected(true);
     stillGone->setAnswering(false);
+    dropOut(lost);
 
     pass();
     EXPECT_EQ(connected->connectCalls(), 0);
@@ -348,6 +357,7 @@ TEST_F(ReconnectionTest, ADeviceBackAfterEachUnpluggingLogsOneReturnEachTime) {
 
 TEST_F(ReconnectionTest, ADeviceBackWithoutUsableSamplesWarnsAtMostHourlyAndLogsItsRecovery) {
     FakeDevice* device = add("COM7");
+    dropOut(device);
     device->setDeliversSamples(false);
     const std::string returned = "FAKE-194 on port COM7 has returned online";
     const std::string dropping = "FAKE-194 on port COM7 keeps dropping out: returned online ";

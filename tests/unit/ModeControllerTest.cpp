@@ -4,6 +4,7 @@
 #include <ctime>
 #include <memory>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,15 @@ using test::utcInstant;
 
 // 2011-05-04 10:20:07 UTC: not a hand-over second, not the top of an hour.
 const std::int64_t ordinarySecond = utcInstant(2011, 5, 4, 10, 20, 7);
+
+using Messages = std::vector<std::string>;
+
+std::string joined(const Messages& messages) {
+    std::string text;
+    for (const std::string& message : messages)
+        text += message + "\n";
+    return text;
+}
 
 class ModeControllerTest : public ::testing::Test {
   protected:
@@ -74,8 +84,6 @@ class ModeControllerTest : public ::testing::Test {
     std::int64_t nowMilliseconds = ordinarySecond * 1000;
     std::size_t seenMessages = 0;
 };
-
-using Messages = std::vector<std::string>;
 
 struct Transition {
     Mode from;
@@ -222,17 +230,115 @@ TEST_F(ModeControllerTest, CalibrationReadsTheDevicesButWritesNothing) {
     EXPECT_TRUE(station.fileNames("tmp").empty());
 }
 
-TEST_F(ModeControllerTest, AFirstPassOnTheTopOfTheHourWritesNothingForThatSecond) {
+TEST_F(ModeControllerTest, AFirstPassOnTheTopOfTheHourWritesItsRowAndHandsOver) {
     FakeDevice& device = addDevice("COM3");
     FakeStream& stream = addStream(device, 1, "S1_A", 1);
     station.writeFile("tmp/20110503_181845_S1_A.csv", "# yesterday\n");
 
     stepAt(utcInstant(2011, 5, 4, 10, 0, 0), Mode::DATALOG);
-    EXPECT_EQ(stream.samplesTaken(), 0);
-    EXPECT_TRUE(station.exists("tmp/20110503_181845_S1_A.csv")) << "its hand-over is skipped too";
-
-    stepAt(utcInstant(2011, 5, 4, 10, 0, 1), Mode::DATALOG);
     EXPECT_EQ(stream.samplesTaken(), 1);
+    EXPECT_TRUE(station.exists("Data/20110503_181845_S1_A.csv"));
+    EXPECT_EQ(station.fileNames("tmp"), std::vector<std::string>{"20110504_100000_S1_A.csv"});
+
+    stepAt(utcInstant(2011, 5, 4, 11, 0, 0), Mode::DATALOG);
+    EXPECT_EQ(stream.samplesTaken(), 2) << "the same second into the next hour is a new second";
+}
+
+// The system clock set while the monitor runs (a time service correcting it, an operator):
+// the passes go on at the monotonic pace, the rows follow the clock.
+class ClockStepTest : public ModeControllerTest {
+  protected:
+    ClockStepTest() {
+        controller.setMonotonicSource([this] { return monotonic; });
+        stream = &addStream(addDevice("COM3"), 1, "S1_A", 1);
+    }
+
+    // Passes every quarter second for that many seconds, the clock running with them.
+    void runFor(int seconds) {
+        for (int quarter = 0; quarter < 4 * seconds; ++quarter) {
+            controller.step(site, Mode::DATALOG);
+            rowTimes.push_back(controller.clock.seconds());
+            nowMilliseconds += 250;
+            monotonic += 250;
+        }
+    }
+
+    std::vector<std::string> rows() const {
+        const std::vector<std::string> files = station.fileNames("tmp");
+        std::vector<std::string> lines;
+        for (const std::string& file : files) {
+            std::istringstream content(station.readFile("tmp/" + file));
+            for (std::string line; std::getline(content, line);) {
+                if (!line.empty() && line[0] != '#')
+                    lines.push_back(file.substr(0, 8) + " " + line.substr(0, 19));
+            }
+        }
+        return lines;
+    }
+
+    std::int64_t monotonic = 5000;
+    FakeStream* stream = nullptr;
+    std::vector<std::int64_t> rowTimes;
+};
+
+TEST_F(ClockStepTest, SetBackTheRowsResumeOncePastTheLastOneAndTheStepIsLoggedOnce) {
+    runFor(3);
+    nowMilliseconds -= 2000;
+    runFor(4);
+    EXPECT_EQ(stream->samplesTaken(), 5) << "10:20:07 to :09, then :10 and :11 only";
+    EXPECT_EQ(newMessages(),
+              (Messages{"Entering Data Collection Mode", "System clock stepped back by 2.0 s"}));
+}
+
+TEST_F(ClockStepTest, SetForwardTheSkippedSecondsOweNothing) {
+    runFor(2);
+    nowMilliseconds += 3600 * 1000;
+    runFor(2);
+    EXPECT_EQ(stream->samplesTaken(), 4);
+    EXPECT_EQ(countMessages("System clock stepped forward by 3600.0 s"), 1);
+}
+
+TEST_F(ClockStepTest, SetBackAcrossMidnightTheNewDaysFileStaysAndGetsEveryRowOnce) {
+    nowMilliseconds = utcInstant(2011, 5, 4, 23, 59, 58) * 1000;
+    runFor(17);  // into 00:00:15 of the new day, a hand-over second
+    nowMilliseconds -= 30 * 1000;  // to 23:59:45, a hand-over second of the day before
+    runFor(35);
+    const std::vector<std::string> files = station.fileNames("tmp");
+    ASSERT_EQ(files, std::vector<std::string>{"20110505_000000_S1_A.csv"})
+        << "the new day's file is never taken for a finished one";
+    const std::vector<std::string> lines = rows();
+    ASSERT_EQ(lines.size(), 20u);
+    EXPECT_EQ(lines.front(), "20110505 2011-05-05 00:00:00");
+    EXPECT_EQ(lines.back(), "20110505 2011-05-05 00:00:19");
+    EXPECT_TRUE(station.exists("Data/20110504_235958_S1_A.csv"));
+}
+
+TEST_F(ClockStepTest, ReconnectionSpacingIgnoresTheClock) {
+    FakeDevice& device = *dynamic_cast<FakeDevice*>(controller.devices.deviceAt(0));
+    runFor(1);
+    device.setAnswering(false);
+    controller.step(site, Mode::DATALOG);  // the read fails; one attempt at once
+    const int attempts = device.connectCalls();
+    nowMilliseconds += 3600 * 1000 + 250;
+    monotonic += 250;
+    controller.step(site, Mode::DATALOG);
+    EXPECT_EQ(device.connectCalls(), attempts) << "a clock set forward brings no attempt early";
+}
+
+// A device that delivers a sample after every return and then drops out again.
+TEST_F(ModeControllerTest, ADeviceDroppingOutAfterEveryReturnKeepsTheEventLogBounded) {
+    FakeDevice& device = addDevice("COM3");
+    addStream(device, 1, "S1_A", 0);
+    device.setSamplesPerConnection(1);
+    for (int quarter = 0; quarter < 4 * 5400; ++quarter)
+        stepAt(ordinarySecond, Mode::DATALOG, 250 * quarter);
+    const Messages messages = station.eventLogMessages();
+    EXPECT_GT(device.connectCalls(), 1000);
+    EXPECT_LE(messages.size(), 30u) << joined(messages);
+    EXPECT_EQ(countMessages("FAKE-194 on port COM3 keeps dropping out: returned online 7 times "
+                            "within an hour"),
+              2)
+        << joined(messages);
 }
 
 class HandOverSecondTest : public ModeControllerTest {
@@ -354,7 +460,8 @@ TEST_F(ModeControllerTest, DevicesRebuiltWhileCalibratingLeaveTheirNewStreamsOff
     EXPECT_TRUE(rebuilt.isConnected());
     EXPECT_EQ(rebuilt.readCalls(), 2);
     EXPECT_EQ(stream.status(), CollectionStatus::OffLine);
-    EXPECT_EQ(countMessages("FAKE-194 on port COM3 has returned online"), 1);
+    EXPECT_EQ(countMessages("FAKE-194 on port COM3 has returned online"), 0)
+        << "a device built by a load connects for the first time; nothing came back";
 }
 
 TEST_F(ModeControllerTest, ReconnectingEndsWithinTheSecondAfterThePassReadTheClock) {

@@ -180,6 +180,16 @@ TEST_F(StatusDisplayTest, AValueTooLongForItsFieldIsCut) {
     EXPECT_EQ(row(9).substr(48, 9), "-9999.99 ");
 }
 
+TEST_F(StatusDisplayTest, AConnectedDeviceWithoutAReadingShowsDotsNotTheNoReadingValue) {
+    showAll();
+    // As just after a device came back: connected, its first sample still to come.
+    first->analogChannel(1).reset();
+    showChannelStatus(site);
+
+    EXPECT_EQ(row(9).substr(48, 9), "........ ");
+    EXPECT_EQ(row(10).substr(48, 9), "+1.250   ");
+}
+
 TEST_F(StatusDisplayTest, TheStatusLayerOverwritesOnlyItsOwnFields) {
     showAll();
     const std::string before = row(9);
