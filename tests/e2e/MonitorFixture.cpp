@@ -145,7 +145,8 @@ void MonitorFixture::startMonitor(const std::string& timeZone) {
         std::vector<std::string>{TORVEN_MONITOR_PATH}, station_.path("bin"),
         std::vector<std::string>{
             "TZ=" + timeZone, sanitizerOptions("ASAN_OPTIONS", "log_path=" + report),
-            sanitizerOptions("UBSAN_OPTIONS", "print_stacktrace=1:log_path=" + report)});
+            sanitizerOptions("UBSAN_OPTIONS", "print_stacktrace=1:log_path=" + report),
+            sanitizerOptions("TSAN_OPTIONS", "log_path=" + report)});
     ASSERT_TRUE(monitor_->started()) << "tmux did not start the monitor";
     ASSERT_GT(monitor_->pid(), 0);
 }
