@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
@@ -46,9 +47,9 @@ std::array<struct sigaction, crashSignals.size()> previousCrashActions{};
 
 constexpr char terminalReset[] = "\x1b[0m\x1b[?25h";
 
-// Uses only async-signal-safe calls. Puts back the handling that was there before (the
-// default, or a sanitizer's) and raises the signal again, so it ends the process as before.
-extern "C" void restoreTerminalAndReraise(int signal) {
+// The keyboard's terminal settings, and the colours and cursor of a terminal on standard
+// output. Uses only async-signal-safe calls and touches no object.
+void restoreTerminal() {
     const int descriptor = crashDescriptor;
     if (descriptor >= 0)
         ::tcsetattr(descriptor, TCSANOW, &crashSettings);
@@ -57,6 +58,12 @@ extern "C" void restoreTerminalAndReraise(int signal) {
         [[maybe_unused]] const ssize_t ignored =
             ::write(STDOUT_FILENO, terminalReset, sizeof terminalReset - 1);
     }
+}
+
+// Puts back the handling that was there before (the default, or a sanitizer's) and raises
+// the signal again, so it ends the process as before.
+extern "C" void restoreTerminalAndReraise(int signal) {
+    restoreTerminal();
     for (std::size_t index = 0; index < crashSignals.size(); ++index) {
         if (crashSignals[index] == signal)
             ::sigaction(signal, &previousCrashActions[index], nullptr);
@@ -76,11 +83,6 @@ SignalWatcher::SignalWatcher(std::function<void(StopSignal)> handler)
 SignalWatcher::~SignalWatcher() {
     if (!thread_.joinable())
         return;
-    // The handler may end the process from this very thread, running this destructor.
-    if (thread_.get_id() == std::this_thread::get_id()) {
-        thread_.detach();
-        return;
-    }
     stopping_ = true;
     if (!handling_)
         ::pthread_kill(thread_.native_handle(), wakeSignal);
@@ -127,7 +129,9 @@ void rememberTerminalSettings(int descriptor, const termios* settings) {
 }
 
 void exitProcess(int status) {
-    std::exit(status);
+    restoreTerminal();
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
 
 }  // namespace torven::platform

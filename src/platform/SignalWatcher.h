@@ -13,7 +13,7 @@ enum class StopSignal { Interrupt, Terminate, HangUp };
 // Takes Control-C (SIGINT), SIGTERM and SIGHUP away from every thread and hands the first
 // one that arrives to `handler` on a thread of its own. Create it before any other thread
 // starts, so that every thread inherits the blocked signals. The handler is expected to end
-// the process.
+// the process with exitProcess.
 class SignalWatcher {
   public:
     explicit SignalWatcher(std::function<void(StopSignal)> handler);
@@ -35,11 +35,15 @@ class SignalWatcher {
 // (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT), then lets the signal take its course.
 void restoreTerminalOnCrash();
 
-// The terminal settings a crash puts back on the descriptor; the keyboard records them when
-// it takes a terminal and forgets them (nullptr) when it gives it back.
+// The terminal settings a crash or exitProcess puts back on the descriptor; the keyboard records
+// them when it takes a terminal and forgets them (nullptr) when it gives it back.
 void rememberTerminalSettings(int descriptor, const termios* settings);
 
-// Ends the process with the given status after the normal exit clean-up.
+// Ends the process with the given status at once: the terminal is given back as after a
+// crash (settings, colours, cursor) and the standard streams are flushed, but no destructor
+// of a static object runs. Another thread may still be inside those objects (the main
+// thread waiting for a key while the stop-signal handler ends the program), and files are
+// never held open between writes, so nothing is lost by leaving them alone.
 [[noreturn]] void exitProcess(int status);
 
 }  // namespace torven::platform

@@ -160,4 +160,18 @@ void onStopSignal(SiteConfiguration& site, platform::StopSignal signal) {
     platform::exitProcess(255);
 }
 
+std::string stationRefusal(const platform::StationLock& lock) {
+    const std::string station = "the station " + lock.stationPath();
+    if (lock.state() == platform::StationLock::State::HeldByAnother) {
+        const std::string holder = lock.holderProcessId() > 0
+                                       ? "process " + std::to_string(lock.holderProcessId())
+                                       : std::string("another process");
+        return "torven-monitor: " + station + " is already monitored by " + holder +
+               "; this monitor ends without touching it.\n";
+    }
+    return "torven-monitor: cannot lock " + station + " (" + lock.problem() +
+           "); without the lock another monitor could run there at the same time, so this "
+           "monitor ends without touching it.\n";
+}
+
 }  // namespace torven

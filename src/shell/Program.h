@@ -1,12 +1,20 @@
 #pragma once
 
+#include <string>
+
 #include "platform/SignalWatcher.h"
+#include "platform/StationLock.h"
 
 namespace torven {
 
 class SiteConfiguration;
 
 inline constexpr const char* versionText = "0.40";
+
+// The lock file in the station folder that keeps a station to one monitor.
+inline constexpr const char* stationLockFile = "..\\torven-monitor.lock";
+// The exit status of a monitor that does not run because it could not lock its station.
+inline constexpr int stationRefusedStatus = 2;
 
 // The program: start-up (console, configuration, banner, countdown), the menu loop and the
 // normal end. Returns the exit status, 0.
@@ -26,5 +34,8 @@ void showShutdownTime(SiteConfiguration& site);
 // The orderly end on Control-C (or SIGTERM / SIGHUP): log, stop the controller, disconnect,
 // flash the CONTROL-C box, shutdown time, dump, exit status -1. Never returns.
 [[noreturn]] void onStopSignal(SiteConfiguration& site, platform::StopSignal signal);
+
+// The line for standard error that tells why a monitor that could not take `lock` ends.
+std::string stationRefusal(const platform::StationLock& lock);
 
 }  // namespace torven

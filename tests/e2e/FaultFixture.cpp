@@ -44,7 +44,8 @@ void FaultFixture::startLaunchedMonitor() {
         launcher_.command(TORVEN_MONITOR_PATH), station_.path("bin"),
         std::vector<std::string>{
             "TZ=UTC", sanitizerOptions("ASAN_OPTIONS", "log_path=" + report),
-            sanitizerOptions("UBSAN_OPTIONS", "print_stacktrace=1:log_path=" + report)});
+            sanitizerOptions("UBSAN_OPTIONS", "print_stacktrace=1:log_path=" + report),
+            sanitizerOptions("TSAN_OPTIONS", "log_path=" + report)});
     ASSERT_TRUE(monitor_->started()) << "tmux did not start the launcher";
     ASSERT_TRUE(launcher_.waitForProgramPid(screenTimeout)) << "the program did not start\n"
                                                             << monitor_->screenText();

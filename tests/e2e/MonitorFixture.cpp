@@ -146,7 +146,8 @@ void MonitorFixture::startMonitor(const std::string& timeZone,
     std::vector<std::string> settings{
         "TZ=" + timeZone,
         sanitizerOptions("ASAN_OPTIONS", "verify_asan_link_order=0:log_path=" + report),
-        sanitizerOptions("UBSAN_OPTIONS", "print_stacktrace=1:log_path=" + report)};
+        sanitizerOptions("UBSAN_OPTIONS", "print_stacktrace=1:log_path=" + report),
+        sanitizerOptions("TSAN_OPTIONS", "log_path=" + report)};
     settings.insert(settings.end(), environment.begin(), environment.end());
     monitor_ = std::make_unique<TmuxSession>(std::vector<std::string>{TORVEN_MONITOR_PATH},
                                              station_.path("bin"), settings);

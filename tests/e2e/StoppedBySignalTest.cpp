@@ -21,6 +21,13 @@ struct StopSignal {
 const StopSignal controlC{SIGINT, "ControlC", "User pressed Control-C to terminate program"};
 const StopSignal termination{SIGTERM, "Sigterm",
                              "Received termination signal (SIGTERM) to terminate program"};
+const StopSignal hangUp{SIGHUP, "Sighup", "Received hang-up signal (SIGHUP) to terminate program"};
+
+// A data type that does not exist is FATAL while the configuration loads.
+constexpr const char* fatalConfig =
+    "SITE = Test Ridge\n"
+    "DEVICE = DI-194RS, PORT = COM1\n"
+    "CHANNEL = 1, DATATYPE = KORALI-XX, StationID = NR1, MonitorID = 000123\n";
 
 // Names the case in test lists, rather than its bytes.
 void PrintTo(const StopSignal& signal, std::ostream* out) {
@@ -115,10 +122,7 @@ TEST_P(StoppedBySignalTest, DuringThePortScan) {
 // A data type that does not exist is FATAL: the banner waits for a key, and a stop signal
 // meanwhile ends the program in order all the same.
 TEST_P(StoppedBySignalTest, AtTheFatalBanner) {
-    writeConfig(
-        "SITE = Test Ridge\n"
-        "DEVICE = DI-194RS, PORT = COM1\n"
-        "CHANNEL = 1, DATATYPE = KORALI-XX, StationID = NR1, MonitorID = 000123\n");
+    writeConfig(fatalConfig);
     startLaunchedMonitor();
     ASSERT_TRUE(screenShows(" Press a Key to exit the application"));
     ASSERT_TRUE(signalProgram(GetParam().number));
@@ -130,6 +134,33 @@ TEST_P(StoppedBySignalTest, AtTheFatalBanner) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, StoppedBySignalTest, ::testing::Values(controlC, termination),
                          signalName);
+
+using StoppedAtTheFatalBannerTest = FaultFixture;
+
+// Run after run, each stop signal while the FATAL banner waits for a key. The handler ends
+// the program while the main thread is still inside the key wait, so the way out must not
+// take down the objects that wait uses (a ThreadSanitizer build reports it when it does).
+TEST_F(StoppedAtTheFatalBannerTest, EveryRunEndsInOrder) {
+    constexpr int rounds = 2;
+    writeConfig(fatalConfig);
+    for (int round = 1; round <= rounds; ++round) {
+        for (const StopSignal& signal : {controlC, termination, hangUp}) {
+            SCOPED_TRACE("round " + std::to_string(round) + ", " + signal.name);
+            const std::size_t messagesBefore = logMessages().size();
+            startLaunchedMonitor();
+            ASSERT_TRUE(screenShows(" Press a Key to exit the application"));
+            ASSERT_TRUE(signalProgram(signal.number));
+            ASSERT_EQ(waitForExit(), 255) << monitor().screenText();
+            EXPECT_TRUE(terminalGivenBack());
+            const std::vector<std::string> all = logMessages();
+            ASSERT_GE(all.size(), messagesBefore + 2);
+            EXPECT_EQ(std::vector<std::string>(all.end() - 2, all.end()),
+                      (std::vector<std::string>{signal.logLine, "System shutting down"}));
+            if (HasFailure())
+                return;
+        }
+    }
+}
 
 // The seed of the random moments: TORVEN_E2E_SEED when set, so that a failure can be replayed.
 unsigned randomSeed() {

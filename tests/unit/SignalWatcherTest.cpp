@@ -51,8 +51,17 @@ TEST(SignalWatcher, EndsQuietlyWhenNoSignalCame) {
     EXPECT_FALSE(called);
 }
 
-// A process that dies of a crash signal gives its terminal back in the state it found it.
-TEST(SignalWatcher, CrashRestoresTheTerminal) {
+struct WayOut {
+    const char* name;
+    void (*end)();
+    int status;  // the exit status, or 128 + the signal that ended the process
+};
+
+// Whichever way the process ends without its destructors, it gives its terminal back in the
+// state it found it: a crash signal, and exitProcess (a stop signal or a FATAL entry).
+class TerminalGivenBackTest : public ::testing::TestWithParam<WayOut> {};
+
+TEST_P(TerminalGivenBackTest, RestoresTheTerminal) {
     test::PseudoTerminal pty(false);
     test::TerminalOutput output(pty);
     termios before{};
@@ -62,21 +71,28 @@ TEST(SignalWatcher, CrashRestoresTheTerminal) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         ::dup2(pty.programSide(), STDOUT_FILENO);
+        // Neither way out destroys it: only the way out itself may give the terminal back.
         Keyboard keyboard;
         keyboard.attach(pty.programSide());
         restoreTerminalOnCrash();
-        std::abort();
+        GetParam().end();
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGABRT);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), GetParam().status);
 
     termios after{};
     ASSERT_EQ(::tcgetattr(pty.programSide(), &after), 0);
     EXPECT_EQ(after.c_lflag, before.c_lflag);
     EXPECT_NE(output.takeOutput().find("\x1b[0m\x1b[?25h"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(WaysOut, TerminalGivenBackTest,
+                         ::testing::Values(WayOut{"Crash", [] { std::abort(); }, 128 + SIGABRT},
+                                           WayOut{"ExitProcess", [] { exitProcess(255); }, 255}),
+                         [](const ::testing::TestParamInfo<WayOut>& way) {
+                             return std::string(way.param.name);
+                         });
 
 }  // namespace
 }  // namespace torven::platform
