@@ -5,6 +5,7 @@
 
 #include "config/DecimalValue.h"
 #include "config/NameValueReader.h"
+#include "devices/DeviceChannel.h"
 #include "eventlog/EventLog.h"
 #include "platform/FileSystem.h"
 
@@ -73,7 +74,7 @@ bool SiteConfiguration::loadFrom(TextReader& reader) {
         if (!lineAccepted)
             return false;
     }
-    return checkIds() && checkIdCharacters() && checkPorts();
+    return checkIds() && checkIdCharacters() && checkIdLengths() && checkPorts();
 }
 
 bool SiteConfiguration::configurationChanged() const {
@@ -168,6 +169,12 @@ bool SiteConfiguration::readChannelLine(TextReader& reader, const MetaDataEntry&
         logEvent(LogLevel::ERROR, "Invalid, channel expected in config file");
         return false;
     }
+    // Two streams on one channel would both record it while the screen shows only one.
+    const DeviceChannel* channel = device->channel(decimalValue(channelPair.value));
+    if (channel != nullptr && channel->collectionType() != nullptr) {
+        logEvent(LogLevel::ERROR, "Channel defined twice for one device: " + channelPair.value);
+        return false;
+    }
     if (!type->bindChannel(*device, decimalValue(channelPair.value))) {
         logEvent(LogLevel::ERROR, "Invalid channel Number: " + channelPair.value);
         return false;
@@ -211,6 +218,20 @@ bool SiteConfiguration::checkIdCharacters() const {
                 logEvent(LogLevel::ERROR, "Invalid character in ID: " + id);
                 return false;
             }
+        }
+    }
+    return true;
+}
+
+// The longest data file name a stream makes: its date, a start tag and its ID. A name the
+// file system cannot hold would be neither written nor copied nor handed over.
+bool SiteConfiguration::checkIdLengths() const {
+    const DataLogger& streams = modeController.dataLogger;
+    for (int index = 0; index < streams.count(); ++index) {
+        const std::string id = streams.typeAt(index)->id();
+        if (!platform::nameFitsWithTemporaries("YYYYMMDD_HHMMSS_" + id + ".csv")) {
+            logEvent(LogLevel::ERROR, "ID too long for a data file name: " + id);
+            return false;
         }
     }
     return true;

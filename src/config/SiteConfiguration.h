@@ -56,6 +56,7 @@ class SiteConfiguration {
     bool setSiteValue(const MetaDataEntry& item);
     bool checkIds() const;
     bool checkIdCharacters() const;
+    bool checkIdLengths() const;
     bool checkPorts() const;
 
     std::string configFileTime_;

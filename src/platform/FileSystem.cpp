@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <memory>
 
@@ -159,6 +160,10 @@ bool extendCopy(const std::string& source, const std::string& target, std::uint6
     // so the target stays complete as of its last row even when that fails as well.
     cutBack(hostPath(target), knownSize);
     return copyFileAtomically(source, target);
+}
+
+bool nameFitsWithTemporaries(const std::string& name) {
+    return temporaryNameFor(name).size() <= NAME_MAX;
 }
 
 bool removeFile(const std::string& path) {

@@ -40,6 +40,10 @@ bool copyFileAtomically(const std::string& source, const std::string& target);
 // worked.
 bool extendCopy(const std::string& source, const std::string& target, std::uint64_t knownSize);
 
+// Whether a file of this name, and every hidden temporary name made from it while it is
+// copied or moved, fits the file system's limit on the length of a name.
+bool nameFitsWithTemporaries(const std::string& name);
+
 bool removeFile(const std::string& path);
 // rename(2): replaces an existing target atomically.
 bool renameFile(const std::string& from, const std::string& to);

@@ -292,6 +292,29 @@ TEST_F(SiteConfigurationTest, IdsThatCannotNameAFile) {
     }
 }
 
+TEST_F(SiteConfigurationTest, IdsTooLongForADataFileNameFailWhileTheLongestThatFitsLoads) {
+    // A name is date and start tag (16), the ID and ".csv"; its hidden copies add 6 more.
+    const std::string longest(255 - 16 - 4 - 6 - 2, 'L');
+    station.writeConfig(deviceLine + "CHANNEL = 1, DATATYPE = KORALI-VX, StationID = " + longest +
+                        ", MonitorID = 9\n");
+    EXPECT_TRUE(site.loadConfiguration());
+    expectLoadFailsWith(deviceLine + "CHANNEL = 1, DATATYPE = KORALI-VX, StationID = " + longest +
+                            "L, MonitorID = 9\n",
+                        "ID too long for a data file name: " + longest + "L_9");
+}
+
+TEST_F(SiteConfigurationTest, TwoStreamsOnOneChannelOfADeviceFail) {
+    expectLoadFailsWith(deviceLine +
+                            "CHANNEL = 2, DATATYPE = KORALI-VX, StationID = A, MonitorID = 1\n"
+                            "CHANNEL = 2, DATATYPE = KORALI-VX, StationID = B, MonitorID = 1\n",
+                        "Channel defined twice for one device: 2");
+    station.writeConfig(deviceLine +
+                        "CHANNEL = 2, DATATYPE = KORALI-VX, StationID = A, MonitorID = 1\n"
+                        "DEVICE = DI-194RS, PORT = COM2\n"
+                        "CHANNEL = 2, DATATYPE = KORALI-VX, StationID = B, MonitorID = 1\n");
+    EXPECT_TRUE(site.loadConfiguration()) << "the same channel of two devices";
+}
+
 TEST_F(SiteConfigurationTest, IdWithBlanksAndPunctuationLoads) {
     station.writeConfig(deviceLine +
                         "CHANNEL = 1, DATATYPE = KORALI-VX, StationID = N R.1, MonitorID = ~x\n");
