@@ -388,6 +388,14 @@ void readEventLog(const SoakStation& station, SoakResult& result,
     }
 }
 
+// libfaketime keeps a shared memory segment and a semaphore per process under /dev/shm and
+// leaves them behind when the monitor ends; a later process of the same number would fail.
+void removeFaketimeLeftovers(int pid) {
+    std::error_code ignored;
+    fs::remove("/dev/shm/faketime_shm_" + std::to_string(pid), ignored);
+    fs::remove("/dev/shm/sem.faketime_sem_" + std::to_string(pid), ignored);
+}
+
 // The monitor under libfaketime, its clock starting at `offset` from the real time.
 std::unique_ptr<MonitorProcess> startMonitor(const SoakOptions& options, const SoakStation& station,
                                              std::int64_t offset, std::string& message) {
@@ -589,6 +597,7 @@ void collect(const SoakOptions& options, MonitorProcess& monitor, Simulators& si
                                   " s of SIGINT");
     }
     watcher.poll(epochNow());
+    removeFaketimeLeftovers(monitor.pid());
     result.monitorEnding = monitor.ending().value_or("still running, killed");
     if (monitor.exitStatus() != kOrderlyExitStatus) {
         result.problems.push_back("the monitor did not end in order (" + result.monitorEnding +
