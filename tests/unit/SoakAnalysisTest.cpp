@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 
+#include "soak/FakedTimeline.h"
 #include "soak/FaultSchedule.h"
 #include "soak/ProcessFigures.h"
 #include "soak/SoakAnalysis.h"
@@ -15,11 +16,28 @@ namespace {
 constexpr std::int64_t kMay3At181845 = 1304446725;  // 2011-05-03 18:18:45 UTC
 constexpr std::int64_t kHourStart = 1304445600;     // 2011-05-03 18:00:00 UTC
 
+constexpr std::int64_t kMidnight = 1304467200;  // 2011-05-04 00:00:00 UTC
+
 std::vector<Row> rowsAt(const std::vector<std::int64_t>& times, const std::string& value) {
     std::vector<Row> rows;
     for (std::int64_t t : times)
         rows.push_back({t, value});
     return rows;
+}
+
+// Every second from first to last, both included.
+std::vector<std::int64_t> secondsFrom(std::int64_t first, std::int64_t last) {
+    std::vector<std::int64_t> seconds;
+    for (std::int64_t t = first; t <= last; ++t)
+        seconds.push_back(t);
+    return seconds;
+}
+
+// A file of 2011-05-03 named after its first row, or after 18:00:00 when it has none.
+StreamFile fileOf(std::vector<Row> rows, const std::string& date = "20110503") {
+    StreamFile file{{date, "180000", "D01C1_000001"}, {}};
+    file.content.rows = std::move(rows);
+    return file;
 }
 
 TEST(SoakDateTime, ParsesOnlyRealInstantsInTheExactForm) {
@@ -117,11 +135,12 @@ TEST(SoakDataFile, NameGivesDateStartTagAndStreamId) {
 }
 
 TEST(SoakStreamAnalysis, CompleteStreamHasNoGapAndFullCompleteness) {
-    const Window window{kHourStart + 10, kHourStart + 69};
+    const auto window = secondsFrom(kHourStart + 10, kHourStart + 69);
     std::vector<std::int64_t> times;
     for (std::int64_t t = kHourStart; t < kHourStart + 80; t += 5)
         times.push_back(t);
-    const StreamFigures figures = analyseStream(rowsAt(times, "+1.000"), 5, window, "+1.000", 0);
+    const StreamFigures figures =
+        analyseStream({fileOf(rowsAt(times, "+1.000"))}, 5, window, "+1.000");
     EXPECT_EQ(figures.due, 12);  // seconds 10, 15, ..., 65
     EXPECT_EQ(figures.written, 12);
     EXPECT_EQ(figures.missing(), 0);
@@ -131,7 +150,7 @@ TEST(SoakStreamAnalysis, CompleteStreamHasNoGapAndFullCompleteness) {
 }
 
 TEST(SoakStreamAnalysis, FindsEveryGapAndTheLongest) {
-    const Window window{kHourStart, kHourStart + 19};
+    const auto window = secondsFrom(kHourStart, kHourStart + 19);
     // Interval 1: seconds 3-4 and 10-14 missing, and the last second 19.
     std::vector<std::int64_t> times;
     for (std::int64_t s = 0; s < 19; ++s) {
@@ -139,7 +158,7 @@ TEST(SoakStreamAnalysis, FindsEveryGapAndTheLongest) {
             continue;
         times.push_back(kHourStart + s);
     }
-    const StreamFigures figures = analyseStream(rowsAt(times, "+1.000"), 1, window, {}, 0);
+    const StreamFigures figures = analyseStream({fileOf(rowsAt(times, "+1.000"))}, 1, window, {});
     EXPECT_EQ(figures.due, 20);
     EXPECT_EQ(figures.written, 12);
     EXPECT_DOUBLE_EQ(figures.completeness(), 60.0);
@@ -155,9 +174,9 @@ TEST(SoakStreamAnalysis, FindsEveryGapAndTheLongest) {
 }
 
 TEST(SoakStreamAnalysis, GapSecondsSpanTheSampleInterval) {
-    const Window window{kHourStart, kHourStart + 59};
+    const auto window = secondsFrom(kHourStart, kHourStart + 59);
     const StreamFigures figures = analyseStream(
-        rowsAt({kHourStart, kHourStart + 40, kHourStart + 50}, "+1.000"), 10, window, {}, 0);
+        {fileOf(rowsAt({kHourStart, kHourStart + 40, kHourStart + 50}, "+1.000"))}, 10, window, {});
     EXPECT_EQ(figures.due, 6);
     ASSERT_TRUE(figures.longestGap());
     EXPECT_EQ(figures.longestGap()->rows, 3);  // 10, 20, 30
@@ -165,25 +184,29 @@ TEST(SoakStreamAnalysis, GapSecondsSpanTheSampleInterval) {
 }
 
 TEST(SoakStreamAnalysis, RowsFromSeveralFilesAreMergedInTimeOrder) {
-    const Window window{kHourStart, kHourStart + 5};
-    std::vector<Row> rows = rowsAt({kHourStart + 3, kHourStart + 4, kHourStart + 5}, "+1.000");
-    const std::vector<Row> earlier = rowsAt({kHourStart, kHourStart + 1, kHourStart + 2}, "+1.000");
-    rows.insert(rows.end(), earlier.begin(), earlier.end());
-    const StreamFigures figures = analyseStream(rows, 1, window, "+1.000", 0);
+    const auto window = secondsFrom(kHourStart, kHourStart + 5);
+    const StreamFile later =
+        fileOf(rowsAt({kHourStart + 3, kHourStart + 4, kHourStart + 5}, "+1.000"));
+    const StreamFile earlier =
+        fileOf(rowsAt({kHourStart, kHourStart + 1, kHourStart + 2}, "+1.000"));
+    const StreamFigures figures = analyseStream({later, earlier}, 1, window, "+1.000");
     EXPECT_EQ(figures.written, 6);
     EXPECT_EQ(figures.missing(), 0);
     EXPECT_TRUE(figures.rowsSound());
 }
 
 TEST(SoakStreamAnalysis, FaultsOfTheRowsCountOutsideTheWindowToo) {
-    const Window window{kHourStart + 10, kHourStart + 20};
+    const auto window = secondsFrom(kHourStart + 10, kHourStart + 20);
     std::vector<Row> rows = rowsAt({kHourStart, kHourStart, kHourStart + 3}, "+1.000");
     rows.push_back({kHourStart + 10, "+2.000"});
-    const StreamFigures figures = analyseStream(rows, 5, window, "+1.000", 2);
+    StreamFile file = fileOf(rows);
+    file.content.malformedLines = 2;
+    const StreamFigures figures = analyseStream({file}, 5, window, "+1.000");
     EXPECT_EQ(figures.duplicates, 1);
     EXPECT_EQ(figures.offSchedule, 1);
     EXPECT_EQ(figures.wrongValues, 1);
     EXPECT_EQ(figures.malformedLines, 2);
+    EXPECT_EQ(figures.outOfOrder, 1);  // the second row of the same second
     EXPECT_FALSE(figures.rowsSound());
     // The row with the wrong value still counts as written: it is there, but not sound.
     EXPECT_EQ(figures.due, 3);
@@ -191,14 +214,186 @@ TEST(SoakStreamAnalysis, FaultsOfTheRowsCountOutsideTheWindowToo) {
 }
 
 TEST(SoakStreamAnalysis, StreamWithoutRowsIsOneGapOverTheWindow) {
-    const Window window{kHourStart, kHourStart + 29};
-    const StreamFigures figures = analyseStream({}, 2, window, "+1.000", 0);
+    const auto window = secondsFrom(kHourStart, kHourStart + 29);
+    const StreamFigures figures = analyseStream({}, 2, window, "+1.000");
     EXPECT_EQ(figures.due, 15);
     EXPECT_EQ(figures.written, 0);
     EXPECT_DOUBLE_EQ(figures.completeness(), 0.0);
     ASSERT_EQ(figures.gaps.size(), 1u);
     EXPECT_EQ(figures.gaps[0].seconds, 30);
     EXPECT_TRUE(figures.rowsSound());
+}
+
+TEST(SoakStreamAnalysis, RowsOutOfOrderOrOfAnotherDay) {
+    const std::int64_t t = kHourStart;
+    struct Case {
+        const char* what;
+        std::vector<StreamFile> files;
+        int outOfOrder;
+        int otherDay;
+        int duplicates;
+    };
+    const Case cases[] = {
+        {"in order", {fileOf(rowsAt({t, t + 1, t + 2}, "+1.000"))}, 0, 0, 0},
+        {"a row written twice", {fileOf(rowsAt({t, t + 1, t + 1}, "+1.000"))}, 1, 0, 1},
+        {"rows again after a step back",
+         {fileOf(rowsAt({t, t + 1, t + 2, t, t + 1, t + 3}, "+1.000"))},
+         1,  // only the first row after the step is not later than the row before it
+         0,
+         2},
+        {"a step forward leaves a hole, no fault",
+         {fileOf(rowsAt({t, t + 1, t + 7}, "+1.000"))},
+         0,
+         0,
+         0},
+        {"files whose times overlap",
+         {fileOf(rowsAt({t + 2, t + 3, t + 4, t + 5}, "+1.000")),
+          fileOf(rowsAt({t, t + 1, t + 2, t + 3}, "+1.000"))},
+         2,
+         0,
+         2},
+        {"files that follow each other",
+         {fileOf(rowsAt({t, t + 1}, "+1.000")), fileOf(rowsAt({t + 2, t + 3}, "+1.000"))},
+         0,
+         0,
+         0},
+        {"the new day's row in the old day's file",
+         {fileOf(rowsAt({kMidnight - 1, kMidnight}, "+1.000"), "20110503")},
+         0,
+         1,
+         0},
+        {"the old day's rows in the new day's file after a step back across midnight",
+         {fileOf(rowsAt({kMidnight, kMidnight + 1}, "+1.000"), "20110504"),
+          fileOf(rowsAt({kMidnight - 2, kMidnight - 1}, "+1.000"), "20110504")},
+         0,
+         2,
+         0},
+    };
+    for (const Case& c : cases) {
+        const StreamFigures figures = analyseStream(c.files, 1, {}, "+1.000");
+        EXPECT_EQ(figures.outOfOrder, c.outOfOrder) << c.what;
+        EXPECT_EQ(figures.otherDay, c.otherDay) << c.what;
+        EXPECT_EQ(figures.duplicates, c.duplicates) << c.what;
+        EXPECT_EQ(figures.rowsSound(), c.outOfOrder + c.otherDay + c.duplicates == 0) << c.what;
+    }
+}
+
+TEST(SoakCopies, LongestCopyCountsAndALiveShorterOneIsAFault) {
+    struct Case {
+        const char* what;
+        std::vector<FileCopy> copies;
+        std::string chosen;
+        bool replaced;
+    };
+    const Case cases[] = {
+        {"current file in tmp, its copy in Data",
+         {{"f", "abc", true}, {"f", "abc", true}},
+         "abc",
+         false},
+        {"Data holds a shorter copy than ToSend",
+         {{"f", "ab", true}, {"f", "abcd", true}},
+         "abcd",
+         true},
+        {"a folder taken away kept an earlier state",
+         {{"f", "ab", false}, {"f", "abc", true}},
+         "abc",
+         false},
+        {"the file was written anew after its folder was taken away",
+         {{"f", "abcd", false}, {"f", "ab", true}},
+         "abcd",
+         true},
+        {"only in a folder taken away", {{"f", "abc", false}}, "abc", false},
+    };
+    for (const Case& c : cases) {
+        const ChosenCopies chosen = chooseCopies(c.copies);
+        ASSERT_EQ(chosen.contents.size(), 1u) << c.what;
+        EXPECT_EQ(chosen.contents.at("f"), c.chosen) << c.what;
+        EXPECT_EQ(chosen.replacedByShorter.count("f") == 1, c.replaced) << c.what;
+    }
+    const ChosenCopies two = chooseCopies({{"f", "a", true}, {"g", "bb", true}});
+    EXPECT_EQ(two.contents.size(), 2u);
+    EXPECT_TRUE(two.replacedByShorter.empty());
+}
+
+TEST(SoakFakedTimeline, SecondsOweRowsOnlyWhenTheClockLivesThemFirst) {
+    constexpr double kReal = 1000000000.0;
+    constexpr std::int64_t r = 1000000000;
+    struct Step {
+        double at;
+        std::int64_t offset;
+    };
+    struct Case {
+        const char* what;
+        std::int64_t startOffset;
+        std::vector<Step> steps;
+        double from;
+        double to;
+        int slack;
+        std::vector<std::int64_t> expected;
+    };
+    constexpr std::int64_t m = kMidnight;
+    const std::int64_t nearMidnight = m - r - 10;  // the clock starts ten seconds before midnight
+    const Case cases[] = {
+        {"no step", 0, {}, kReal + 2, kReal + 6, 0, secondsFrom(r + 2, r + 5)},
+        {"a step forward skips seconds",
+         0,
+         {{kReal + 3.5, 5}},
+         kReal,
+         kReal + 8,
+         0,
+         {r, r + 1, r + 2, r + 3, r + 9, r + 10, r + 11, r + 12}},
+        {"slack about departure and landing",
+         0,
+         {{kReal + 3.5, 5}},
+         kReal,
+         kReal + 8,
+         1,
+         {r, r + 1, r + 10, r + 11, r + 12}},
+        {"a step back owes nothing until the clock is past where it was",
+         0,
+         {{kReal + 5, -3}},
+         kReal,
+         kReal + 12,
+         0,
+         secondsFrom(r, r + 8)},
+        {"a step back across midnight",
+         nearMidnight,
+         {{kReal + 15, nearMidnight - 20}},
+         kReal,
+         kReal + 40,
+         0,
+         secondsFrom(m - 10, m + 9)},
+        {"counting starts late: the re-lived seconds still owe nothing",
+         nearMidnight,
+         {{kReal + 15, nearMidnight - 20}},
+         kReal + 20,
+         kReal + 40,
+         0,
+         secondsFrom(m + 5, m + 9)},
+        {"two steps back",
+         0,
+         {{kReal + 4, -2}, {kReal + 6, -4}},
+         kReal,
+         kReal + 14,
+         0,
+         secondsFrom(r, r + 9)},
+    };
+    for (const Case& c : cases) {
+        FakedTimeline timeline(c.startOffset);
+        for (const Step& step : c.steps)
+            timeline.step(step.at, step.offset);
+        EXPECT_EQ(timeline.firstLivedSeconds(kReal, c.from, c.to, c.slack), c.expected) << c.what;
+    }
+}
+
+TEST(SoakFakedTimeline, MidnightsAsTheClockPassesThem) {
+    constexpr double kReal = 1000000000.0;
+    FakedTimeline timeline(kMidnight - 1000000000 - 10);
+    EXPECT_EQ(timeline.offsetAt(kReal), kMidnight - 1000000010);
+    timeline.step(kReal + 15, kMidnight - 1000000030);
+    EXPECT_DOUBLE_EQ(timeline.fakedAt(kReal + 16), static_cast<double>(kMidnight - 14));
+    EXPECT_EQ(timeline.midnights(kReal, kReal + 40), (std::vector<double>{kReal + 10, kReal + 30}));
+    EXPECT_EQ(timeline.midnights(kReal, kReal + 9), std::vector<double>{});
 }
 
 TEST(SoakGrowths, WorstIntervalOnlyInsideTheWindow) {
@@ -271,11 +466,50 @@ TEST(SoakFaultSchedule, RejectsBadEntriesWithAReason) {
     }
 }
 
+TEST(SoakFaultSchedule, ReadsStationEventsInTimeOrder) {
+    std::string message;
+    const auto schedule = FaultSchedule::parse(
+        "clock@70:+5,3:silent,clock@40:-2,midnight@60,nosend@30:5,nodata@20:8,tmpfsdata,"
+        "nodata@28:2",
+        4, message);
+    ASSERT_TRUE(schedule) << message;
+    ASSERT_EQ(schedule->clockSteps().size(), 2u);
+    EXPECT_EQ(schedule->clockSteps()[0].atSecond, 40);
+    EXPECT_EQ(schedule->clockSteps()[0].seconds, -2);
+    EXPECT_EQ(schedule->clockSteps()[1].seconds, 5);
+    EXPECT_EQ(schedule->midnightSecond(), 60);
+    ASSERT_EQ(schedule->folderOutages().size(), 3u);
+    EXPECT_EQ(schedule->folderOutages()[0].folder, "Data");
+    EXPECT_EQ(schedule->folderOutages()[0].seconds, 8);
+    EXPECT_EQ(schedule->folderOutages()[1].atSecond, 28);
+    EXPECT_EQ(schedule->folderOutages()[2].folder, "ToSend");
+    EXPECT_TRUE(schedule->dataOnTmpfs());
+    EXPECT_FALSE(schedule->healthy(3));
+    const auto none = FaultSchedule::parse("none", 4, message);
+    EXPECT_TRUE(none->clockSteps().empty());
+    EXPECT_FALSE(none->midnightSecond());
+    EXPECT_FALSE(none->dataOnTmpfs());
+}
+
+TEST(SoakFaultSchedule, RejectsBadStationEvents) {
+    for (const char* bad :
+         {"clock@40", "clock@40:2", "clock@40:-0", "clock@40:-", "clock@x:-2", "clock@-1:+2",
+          "clock@40:-2,clock@40:+3", "midnight@5,midnight@6", "midnight@5:1", "midnight@",
+          "nodata@20", "nodata@20:0", "nodata@20:8,nodata@25:8", "nosend@20:x", "lunch@20:8",
+          "@20:8", "tmpfsdata:1"}) {
+        std::string message;
+        EXPECT_FALSE(FaultSchedule::parse(bad, 4, message)) << bad;
+        EXPECT_FALSE(message.empty()) << bad;
+    }
+}
+
 TEST(SoakFaultSchedule, DefaultLeavesOutDevicesBeyondTheCount) {
-    EXPECT_EQ(FaultSchedule::defaultText(16), "3:silent,5:flap:10,7:noframe,9:badnz");
-    EXPECT_EQ(FaultSchedule::defaultText(8), "3:silent,5:flap:10,7:noframe");
-    EXPECT_EQ(FaultSchedule::defaultText(4), "3:silent");
-    EXPECT_EQ(FaultSchedule::defaultText(2), "none");
+    const std::string events =
+        "nodata@15:8,nosend@25:6,clock@35:-2,clock@45:+5,midnight@60,clock@65:-25,clock@100:+3";
+    EXPECT_EQ(FaultSchedule::defaultText(16), "3:silent,5:flap:10,7:noframe,9:badnz," + events);
+    EXPECT_EQ(FaultSchedule::defaultText(8), "3:silent,5:flap:10,7:noframe," + events);
+    EXPECT_EQ(FaultSchedule::defaultText(4), "3:silent," + events);
+    EXPECT_EQ(FaultSchedule::defaultText(2), events);
     std::string message;
     for (int count = 1; count <= SoakPlan::kMaxDevices; ++count) {
         EXPECT_TRUE(FaultSchedule::parse(FaultSchedule::defaultText(count), count, message))

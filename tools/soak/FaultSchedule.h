@@ -20,15 +20,37 @@ struct DeviceFault {
     int flapSeconds = 0;  // Flap only: how long each plugged and each unplugged stretch lasts
 };
 
-// Which simulated device misbehaves how during a soak run, written as a comma-separated list
-// of device:kind entries, e.g. "3:silent,5:flap:10,7:noframe,9:badnz"; devices not named are
-// healthy, and "none" names none.
+// The monitor's wall clock stepped by `seconds` (forward when positive) `atSecond` seconds
+// after data collection began.
+struct ClockStep {
+    int atSecond = 0;
+    int seconds = 0;
+};
+
+// A station folder ("Data" or "ToSend") taken away `atSecond` seconds after data collection
+// began and made again, empty, `seconds` later.
+struct FolderOutage {
+    std::string folder;
+    int atSecond = 0;
+    int seconds = 0;
+};
+
+// What goes wrong during a soak run, written as a comma-separated list of entries:
+// - DEVICE:KIND for a simulated device, e.g. "3:silent,5:flap:10,7:noframe,9:badnz"; devices
+//   not named are healthy;
+// - station-wide events, their times in seconds after data collection began:
+//   "clock@T:+N" / "clock@T:-N" steps the monitor's clock N seconds forward or back,
+//   "midnight@T" starts the monitor's clock so that it reaches a UTC midnight at about T,
+//   "nodata@T:D" and "nosend@T:D" take Data or ToSend away for D seconds,
+//   "tmpfsdata" puts Data on another filesystem (a link to a folder under /dev/shm).
+// "none" names nothing.
 class FaultSchedule {
   public:
     // The schedule, or none with the reason in `message`.
     static std::optional<FaultSchedule> parse(std::string_view text, int deviceCount,
                                               std::string& message);
-    // The usual mix, less the entries for devices beyond deviceCount.
+    // The usual mix of device faults, less the entries for devices beyond deviceCount, and of
+    // station-wide events.
     static std::string defaultText(int deviceCount);
 
     int deviceCount() const { return static_cast<int>(faults_.size()); }
@@ -41,9 +63,24 @@ class FaultSchedule {
     // plugged for the first stretch, then unplugged, then plugged again, and so on.
     static bool plugged(double seconds, int flapSeconds);
 
+    // In the order of their times.
+    const std::vector<ClockStep>& clockSteps() const { return clockSteps_; }
+    const std::vector<FolderOutage>& folderOutages() const { return folderOutages_; }
+    std::optional<int> midnightSecond() const { return midnightSecond_; }
+    bool dataOnTmpfs() const { return dataOnTmpfs_; }
+
   private:
     explicit FaultSchedule(int deviceCount) : faults_(deviceCount) {}
+    bool addStationEvent(std::string_view entry, std::string& message);
+    bool addClockStep(int atSecond, std::string_view step, std::string& message);
+    bool addFolderOutage(std::string folder, int atSecond, std::string_view seconds,
+                         std::string& message);
+
     std::vector<DeviceFault> faults_;
+    std::vector<ClockStep> clockSteps_;
+    std::vector<FolderOutage> folderOutages_;
+    std::optional<int> midnightSecond_;
+    bool dataOnTmpfs_ = false;
 };
 
 }  // namespace torven::soak

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -16,15 +17,26 @@ namespace torven::soak {
 
 namespace {
 
+// Whether an environment entry sets the variable that `other` (NAME=VALUE) sets.
+bool setsSameName(const char* entry, const std::string& other) {
+    const std::size_t nameEnd = other.find('=') + 1;
+    return std::strncmp(entry, other.c_str(), nameEnd) == 0;
+}
+
 // The environment of this process with TZ set to UTC, so that the data file headers and the
-// monitor's notion of "today" do not depend on the machine's zone.
-std::vector<std::string> monitorEnvironment() {
+// monitor's notion of "today" do not depend on the machine's zone, and the entries given in
+// place of this process's own of the same names.
+std::vector<std::string> monitorEnvironment(const std::vector<std::string>& extra) {
     std::vector<std::string> entries;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "TZ=", 3) != 0)
+        const bool replaced =
+            std::any_of(extra.begin(), extra.end(),
+                        [entry](const std::string& e) { return setsSameName(*entry, e); });
+        if (std::strncmp(*entry, "TZ=", 3) != 0 && !replaced)
             entries.emplace_back(*entry);
     }
     entries.emplace_back("TZ=UTC");
+    entries.insert(entries.end(), extra.begin(), extra.end());
     return entries;
 }
 
@@ -65,6 +77,7 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
 std::unique_ptr<MonitorProcess> MonitorProcess::start(const std::filesystem::path& program,
                                                       const std::filesystem::path& workDirectory,
                                                       const std::filesystem::path& errorFile,
+                                                      const std::vector<std::string>& environment,
                                                       std::string& message) {
     if (access(program.c_str(), X_OK) != 0) {
         message = "cannot run the monitor " + program.string() + ": " + std::strerror(errno);
@@ -76,9 +89,9 @@ std::unique_ptr<MonitorProcess> MonitorProcess::start(const std::filesystem::pat
     const std::string workText = workDirectory.string();
     const std::string errorText = errorFile.string();
     std::vector<std::string> arguments = {programText};
-    std::vector<std::string> environment = monitorEnvironment();
+    std::vector<std::string> entries = monitorEnvironment(environment);
     const std::vector<char*> argv = pointersTo(arguments);
-    const std::vector<char*> envp = pointersTo(environment);
+    const std::vector<char*> envp = pointersTo(entries);
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {

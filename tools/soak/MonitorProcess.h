@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace torven::soak {
 
@@ -14,9 +15,11 @@ namespace torven::soak {
 // A monitor still running when this goes away gets SIGINT, and SIGKILL when it does not end.
 class MonitorProcess {
   public:
+    // `environment` holds NAME=VALUE entries the monitor gets besides this process's own.
     static std::unique_ptr<MonitorProcess> start(const std::filesystem::path& program,
                                                  const std::filesystem::path& workDirectory,
                                                  const std::filesystem::path& errorFile,
+                                                 const std::vector<std::string>& environment,
                                                  std::string& message);
     // Takes charge of a child process that is already running.
     explicit MonitorProcess(int pid) : pid_(pid) {}

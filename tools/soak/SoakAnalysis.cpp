@@ -109,11 +109,11 @@ void countRowFaults(const std::vector<Row>& rows, int sampleInterval,
     }
 }
 
-void countDueRows(const std::vector<Row>& rows, int sampleInterval, Window window,
-                  StreamFigures& figures) {
+void countDueRows(const std::vector<Row>& rows, int sampleInterval,
+                  const std::vector<std::int64_t>& countedSeconds, StreamFigures& figures) {
     auto row = rows.begin();
     std::optional<Gap> open;
-    for (std::int64_t t = window.first; t <= window.last; ++t) {
+    for (std::int64_t t : countedSeconds) {
         if (!rowDue(t, sampleInterval))
             continue;
         ++figures.due;
@@ -135,7 +135,62 @@ void countDueRows(const std::vector<Row>& rows, int sampleInterval, Window windo
         figures.gaps.push_back(*open);
 }
 
+// The date of a row as data file names write it, YYYYMMDD.
+std::string nameDate(std::int64_t time) {
+    const std::string text = formatDateTime(time);
+    return text.substr(0, 4) + text.substr(5, 2) + text.substr(8, 2);
+}
+
+void countFileFaults(const std::vector<StreamFile>& files, StreamFigures& figures) {
+    struct Span {
+        std::int64_t first;
+        std::int64_t last;
+        const std::vector<Row>* rows;
+    };
+    std::vector<Span> spans;
+    for (const StreamFile& file : files) {
+        const std::vector<Row>& rows = file.content.rows;
+        figures.malformedLines += file.content.malformedLines;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (i > 0 && rows[i].time <= rows[i - 1].time)
+                ++figures.outOfOrder;
+            if (nameDate(rows[i].time) != file.name.date)
+                ++figures.otherDay;
+        }
+        if (rows.empty())
+            continue;
+        const auto [least, most] = std::minmax_element(
+            rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.time < b.time; });
+        spans.push_back({least->time, most->time, &rows});
+    }
+    std::sort(spans.begin(), spans.end(),
+              [](const Span& a, const Span& b) { return a.first < b.first; });
+    std::optional<std::int64_t> lastBefore;
+    for (const Span& span : spans) {
+        if (lastBefore) {
+            figures.outOfOrder += static_cast<int>(
+                std::count_if(span.rows->begin(), span.rows->end(),
+                              [&lastBefore](const Row& row) { return row.time <= *lastBefore; }));
+        }
+        lastBefore = std::max(lastBefore.value_or(span.last), span.last);
+    }
+}
+
 }  // namespace
+
+ChosenCopies chooseCopies(const std::vector<FileCopy>& copies) {
+    ChosenCopies chosen;
+    for (const FileCopy& copy : copies) {
+        std::string& longest = chosen.contents[copy.name];
+        if (copy.content.size() > longest.size())
+            longest = copy.content;
+    }
+    for (const FileCopy& copy : copies) {
+        if (copy.live && copy.content.size() < chosen.contents[copy.name].size())
+            chosen.replacedByShorter.insert(copy.name);
+    }
+    return chosen;
+}
 
 std::optional<std::int64_t> parseDateTime(std::string_view text) {
     if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' ||
@@ -230,17 +285,22 @@ std::optional<Gap> StreamFigures::longestGap() const {
 }
 
 bool StreamFigures::rowsSound() const {
-    return duplicates == 0 && offSchedule == 0 && wrongValues == 0 && malformedLines == 0;
+    return duplicates == 0 && offSchedule == 0 && wrongValues == 0 && malformedLines == 0 &&
+           outOfOrder == 0 && otherDay == 0 && shorterCopies == 0;
 }
 
-StreamFigures analyseStream(std::vector<Row> rows, int sampleInterval, Window window,
-                            const std::optional<std::string>& expectedValue, int malformedLines) {
+StreamFigures analyseStream(const std::vector<StreamFile>& files, int sampleInterval,
+                            const std::vector<std::int64_t>& countedSeconds,
+                            const std::optional<std::string>& expectedValue) {
+    StreamFigures figures;
+    countFileFaults(files, figures);
+    std::vector<Row> rows;
+    for (const StreamFile& file : files)
+        rows.insert(rows.end(), file.content.rows.begin(), file.content.rows.end());
     std::stable_sort(rows.begin(), rows.end(),
                      [](const Row& a, const Row& b) { return a.time < b.time; });
-    StreamFigures figures;
-    figures.malformedLines = malformedLines;
     countRowFaults(rows, sampleInterval, expectedValue, figures);
-    countDueRows(rows, sampleInterval, window, figures);
+    countDueRows(rows, sampleInterval, countedSeconds, figures);
     return figures;
 }
 

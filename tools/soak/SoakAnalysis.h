@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,10 +42,24 @@ struct DataFileName {
 };
 std::optional<DataFileName> parseDataFileName(std::string_view name);
 
-// The seconds, both ends included, over which rows are counted.
-struct Window {
-    std::int64_t first = 0;
-    std::int64_t last = 0;
+// One copy of a data file as the run finds it after the stop.
+struct FileCopy {
+    std::string name;
+    std::string content;
+    bool live = true;  // in tmp, Data or ToSend; false in a folder the run took away
+};
+
+// The longest copy of every file name, whose rows count once. A live copy shorter than the
+// longest means the file was replaced by a shorter one: rows the station held are gone there.
+struct ChosenCopies {
+    std::map<std::string, std::string> contents;
+    std::set<std::string> replacedByShorter;
+};
+ChosenCopies chooseCopies(const std::vector<FileCopy>& copies);
+
+struct StreamFile {
+    DataFileName name;
+    DataFileContent content;
 };
 
 // A run of consecutive due rows that are missing.
@@ -62,6 +78,11 @@ struct StreamFigures {
     int offSchedule = 0;  // a row at a second that owes none
     int wrongValues = 0;  // a row whose value differs from what the device sent
     int malformedLines = 0;
+    // A row not later than the row before it in its file, or at or before the last row of a
+    // file of the stream that began earlier.
+    int outOfOrder = 0;
+    int otherDay = 0;       // a row whose UTC date is not the date in its file's name
+    int shorterCopies = 0;  // file names of which a copy was replaced by a shorter one
 
     int missing() const { return due - written; }
     double completeness() const;
@@ -69,10 +90,12 @@ struct StreamFigures {
     bool rowsSound() const;
 };
 
-// The figures of one stream from the rows of all its files; expectedValue, when given, is the
-// value text every row must carry.
-StreamFigures analyseStream(std::vector<Row> rows, int sampleInterval, Window window,
-                            const std::optional<std::string>& expectedValue, int malformedLines);
+// The figures of one stream from all its files. Rows are due at the countedSeconds (in order)
+// that the sample interval names; expectedValue, when given, is the value text every row must
+// carry. shorterCopies is left to the caller.
+StreamFigures analyseStream(const std::vector<StreamFile>& files, int sampleInterval,
+                            const std::vector<std::int64_t>& countedSeconds,
+                            const std::optional<std::string>& expectedValue);
 
 // Times are seconds since the epoch with fractions, as the run measures them.
 // The longest time between successive growths of a file that both fall inside [from, to];

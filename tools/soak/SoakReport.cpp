@@ -9,7 +9,7 @@ namespace torven::soak {
 namespace {
 
 std::string format(const char* pattern, auto... values) {
-    char text[256];
+    char text[512];
     std::snprintf(text, sizeof text, pattern, values...);
     return text;
 }
@@ -31,6 +31,9 @@ std::string rowFaults(const StreamFigures& figures) {
     add(figures.offSchedule, "off-schedule");
     add(figures.wrongValues, "wrong value");
     add(figures.malformedLines, "malformed");
+    add(figures.outOfOrder, "out of order");
+    add(figures.otherDay, "of another day");
+    add(figures.shorterCopies, "replaced by a shorter copy");
     return text.empty() ? "-" : text;
 }
 
@@ -103,6 +106,31 @@ std::string flapSummary(const SoakResult& result) {
                   never ? "never" : milliseconds(slowest).c_str());
 }
 
+void printEvents(std::ostream& out, const SoakResult& result) {
+    if (result.events.empty())
+        return;
+    out << "Station events (seconds after data collection began; times of the monitor's clock):\n";
+    for (const StationEvent& event : result.events)
+        out << format("  +%5.1f s  %s\n", event.atSecond, event.what.c_str());
+    out << "\n";
+}
+
+// The row faults of all streams together, by kind.
+std::string faultTotals(const SoakResult& result) {
+    StreamFigures total;
+    for (const StreamResult& stream : result.streams) {
+        const StreamFigures& f = stream.figures;
+        total.duplicates += f.duplicates;
+        total.offSchedule += f.offSchedule;
+        total.wrongValues += f.wrongValues;
+        total.malformedLines += f.malformedLines;
+        total.outOfOrder += f.outOfOrder;
+        total.otherDay += f.otherDay;
+        total.shorterCopies += f.shorterCopies;
+    }
+    return rowFaults(total);
+}
+
 std::string cpuPercent(const SoakResult& result) {
     if (!result.startFigures || !result.endFigures || result.measuredSeconds <= 0)
         return "?";
@@ -119,10 +147,15 @@ std::string rss(const std::optional<ProcessFigures>& figures) {
 void printReport(std::ostream& out, const SoakResult& result) {
     out << format("Soak run: %d devices, %d s of data collection, schedule \"%s\"\n",
                   result.devices, result.seconds, result.schedule.c_str());
-    out << "Rows counted from " << formatDateTime(result.window.first) << " to "
-        << formatDateTime(result.window.last) << " UTC; data collection began "
-        << formatDateTime(result.collectionStart).substr(11) << ", first row "
-        << (result.firstRow ? formatDateTime(*result.firstRow).substr(11) : "none") << "\n\n";
+    const auto timeOf = [](const std::optional<std::int64_t>& t) {
+        return t ? formatDateTime(*t) : std::string("-");
+    };
+    out << "Rows counted over " << result.countedSeconds << " s of the monitor's clock, from "
+        << timeOf(result.firstCounted) << " to " << timeOf(result.lastCounted)
+        << " UTC; data collection began " << formatDateTime(result.collectionStart)
+        << ", first row " << timeOf(result.firstRow) << "; clock offset at start "
+        << result.startOffset << " s\n\n";
+    printEvents(out, result);
     printStreams(out, result);
     out << "\n";
     printDevices(out, result);
@@ -139,14 +172,15 @@ void printReport(std::ostream& out, const SoakResult& result) {
     const int due = result.healthyRowsDue();
     out << format(
         "SOAK %s: healthy streams complete: %s (min %.1f %%; %d of %d rows, %.1f %%), rows "
-        "sound: %s, worst row interval %s, CPU %s, RSS %s -> %s, event log %d lines / %ju "
+        "sound: %s (%s), worst row interval %s, CPU %s, RSS %s -> %s, event log %d lines / %ju "
         "bytes\n",
         result.passed() ? "PASSED" : "FAILED", result.healthyComplete() ? "yes" : "no",
         result.minHealthyCompleteness(), result.healthyRowsWritten(), due,
         due == 0 ? 100.0 : 100.0 * result.healthyRowsWritten() / due,
-        result.rowsSound() ? "yes" : "no", milliseconds(result.worstRowIntervalMs()).c_str(),
-        cpuPercent(result).c_str(), rss(result.startFigures).c_str(),
-        rss(result.endFigures).c_str(), result.eventLogLines, result.eventLogBytes);
+        result.rowsSound() ? "yes" : "no", faultTotals(result).c_str(),
+        milliseconds(result.worstRowIntervalMs()).c_str(), cpuPercent(result).c_str(),
+        rss(result.startFigures).c_str(), rss(result.endFigures).c_str(), result.eventLogLines,
+        result.eventLogBytes);
 }
 
 }  // namespace torven::soak

@@ -1,5 +1,7 @@
 #include "soak/SoakRun.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -9,6 +11,7 @@
 #include <sstream>
 
 #include "di194rs-sim/Di194RsSimulator.h"
+#include "soak/FakedTimeline.h"
 #include "soak/MonitorProcess.h"
 #include "soak/RowWatcher.h"
 #include "soak/SoakStation.h"
@@ -34,6 +37,19 @@ constexpr int kTailSeconds = 5;
 constexpr int kOrderlyExitStatus = 255;
 // A device plugged back in should give its next row within this time.
 constexpr double kRecoveryGoalSeconds = 5.0;
+// libfaketime, from the Debian package faketime, fakes the monitor's wall clock from a file
+// that the run rewrites at every clock step; the monotonic clock stays real.
+constexpr const char* kFaketimeLibrary = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
+constexpr const char* kClockFile = "faketime.rc";
+// From the monitor's start to data collection: loading the configuration and the five-second
+// countdown. Places a scheduled midnight; the report tells when it came.
+constexpr double kEstimatedStartSeconds = 5.5;
+// Seconds of the monitor's clock next to a step that owe no row: the monitor may see the step
+// a little before or after the run makes it.
+constexpr int kStepSlack = 1;
+// The monitor's clock may differ this much from where the run put it (whole seconds, polling).
+constexpr double kClockTolerance = 3.0;
+constexpr std::int64_t kSecondsPerDay = 86400;
 
 double epochNow() {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
@@ -45,6 +61,45 @@ std::string readWhole(const fs::path& path) {
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
+}
+
+// "+N" or "-N", as libfaketime reads an offset in seconds from the real time.
+std::string offsetText(std::int64_t offset) {
+    return (offset < 0 ? "" : "+") + std::to_string(offset);
+}
+
+std::string clockText(double epoch) {
+    return formatDateTime(static_cast<std::int64_t>(std::floor(epoch))).substr(11);
+}
+
+// The offset the monitor's clock starts with: none, or one that brings it to a UTC midnight
+// the scheduled seconds after data collection began, counting the steps before then.
+std::int64_t startOffset(const FaultSchedule& schedule, double now) {
+    const auto midnightSecond = schedule.midnightSecond();
+    if (!midnightSecond)
+        return 0;
+    int stepped = 0;
+    for (const ClockStep& step : schedule.clockSteps()) {
+        if (step.atSecond < *midnightSecond)
+            stepped += step.seconds;
+    }
+    const double unshifted = now + kEstimatedStartSeconds + *midnightSecond + stepped;
+    const std::int64_t midnight =
+        (static_cast<std::int64_t>(std::floor(unshifted)) / kSecondsPerDay + 1) * kSecondsPerDay;
+    return midnight - std::llround(unshifted);
+}
+
+// What the monitor runs with besides the usual: libfaketime and the file with its offset.
+std::vector<std::string> faketimeEnvironment(const SoakStation& station) {
+    std::vector<std::string> entries = {
+        std::string("LD_PRELOAD=") + kFaketimeLibrary,
+        "FAKETIME_TIMESTAMP_FILE=" + station.path(kClockFile).string(), "FAKETIME_NO_CACHE=1",
+        "FAKETIME_DONT_FAKE_MONOTONIC=1"};
+    // A monitor built with AddressSanitizer must accept a library loaded before its runtime.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    entries.push_back("ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") +
+                      (asan != nullptr && *asan != '\0' ? ":" : "") + "verify_asan_link_order=0");
+    return entries;
 }
 
 std::vector<fs::path> filesIn(const fs::path& folder) {
@@ -157,6 +212,62 @@ void driveFlappers(std::vector<Flapper>& flappers, Simulators& simulators, doubl
     }
 }
 
+// The clock steps and folder outages of the schedule, made as their times come.
+struct StationDriver {
+    std::vector<ClockStep> steps;
+    std::size_t nextStep = 0;
+    std::vector<FolderOutage> outages;
+    std::size_t nextAway = 0;
+    std::vector<const FolderOutage*> away;  // taken away, not yet made again
+    std::int64_t offset = 0;
+};
+
+void driveClock(StationDriver& driver, SoakStation& station, double now, double sinceStart,
+                FakedTimeline& timeline, SoakResult& result) {
+    while (driver.nextStep < driver.steps.size() &&
+           driver.steps[driver.nextStep].atSecond <= sinceStart) {
+        const ClockStep& step = driver.steps[driver.nextStep++];
+        const double before = now + static_cast<double>(driver.offset);
+        driver.offset += step.seconds;
+        if (!station.replaceFile(kClockFile, offsetText(driver.offset))) {
+            result.problems.push_back("cannot step the monitor's clock");
+            continue;
+        }
+        timeline.step(now, driver.offset);
+        result.events.push_back(
+            {sinceStart, "clock " + offsetText(step.seconds) + " s: " + clockText(before) + " -> " +
+                             clockText(now + static_cast<double>(driver.offset))});
+    }
+}
+
+void driveFolders(StationDriver& driver, SoakStation& station, double sinceStart,
+                  SoakResult& result) {
+    std::string message;
+    while (driver.nextAway < driver.outages.size() &&
+           driver.outages[driver.nextAway].atSecond <= sinceStart) {
+        const FolderOutage& outage = driver.outages[driver.nextAway++];
+        if (!station.takeAway(outage.folder, message)) {
+            result.problems.push_back(message);
+            continue;
+        }
+        driver.away.push_back(&outage);
+        result.events.push_back({sinceStart, outage.folder + " taken away"});
+    }
+    for (auto it = driver.away.begin(); it != driver.away.end();) {
+        const FolderOutage& outage = **it;
+        if (outage.atSecond + outage.seconds > sinceStart) {
+            ++it;
+            continue;
+        }
+        if (station.makeFolder(outage.folder, message)) {
+            result.events.push_back({sinceStart, outage.folder + " made again, empty"});
+        } else {
+            result.problems.push_back(message);
+        }
+        it = driver.away.erase(it);
+    }
+}
+
 // The rate-1 stream of every device, whose file grows once a second while the device runs.
 std::vector<std::string> everySecondStreams(const SoakPlan& plan) {
     std::vector<std::string> ids;
@@ -191,23 +302,50 @@ std::optional<std::int64_t> awaitCollection(const SoakStation& station, MonitorP
 }
 
 struct StreamFiles {
-    std::vector<Row> rows;
-    int malformedLines = 0;
-    int files = 0;
+    std::vector<StreamFile> files;
+    int shorterCopies = 0;
 };
 
+// The folders taken away during the run, under Removed/, whose name begins with `folder`.
+std::vector<fs::path> removedFolders(const SoakStation& station, const std::string& folder) {
+    std::vector<fs::path> folders;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(station.path("Removed"), error)) {
+        if (entry.path().filename().string().rfind(folder + "-", 0) == 0)
+            folders.push_back(entry.path());
+    }
+    return folders;
+}
+
+// Every data file: the current ones are in tmp/ with a copy in Data/, the finished ones in
+// Data/ and ToSend/; folders taken away keep what they held then.
+std::vector<FileCopy> readCopies(const SoakStation& station) {
+    std::vector<FileCopy> copies;
+    auto readFolder = [&copies](const fs::path& folder, bool live) {
+        for (const fs::path& file : filesIn(folder)) {
+            const std::string name = file.filename().string();
+            if (parseDataFileName(name))
+                copies.push_back({name, readWhole(file), live});
+        }
+    };
+    for (const char* folder : {"tmp", "Data", "ToSend"})
+        readFolder(station.path(folder), true);
+    for (const char* folder : {"Data", "ToSend"}) {
+        for (const fs::path& removed : removedFolders(station, folder))
+            readFolder(removed, false);
+    }
+    return copies;
+}
+
 std::map<std::string, StreamFiles> readDataFiles(const SoakStation& station) {
+    const ChosenCopies chosen = chooseCopies(readCopies(station));
     std::map<std::string, StreamFiles> streams;
-    for (const fs::path& file : filesIn(station.path("Data"))) {
-        const auto name = parseDataFileName(file.filename().string());
-        if (!name)
-            continue;
-        DataFileContent content = parseDataFile(readWhole(file));
-        StreamFiles& stream = streams[name->streamId];
-        stream.files += 1;
-        stream.malformedLines += content.malformedLines;
-        for (Row& row : content.rows)
-            stream.rows.push_back(std::move(row));
+    for (const auto& [name, content] : chosen.contents) {
+        const auto parsed = parseDataFileName(name);
+        StreamFiles& stream = streams[parsed->streamId];
+        stream.files.push_back({*parsed, parseDataFile(content)});
+        if (chosen.replacedByShorter.count(name) > 0)
+            ++stream.shorterCopies;
     }
     return streams;
 }
@@ -217,13 +355,20 @@ void countHandOver(const SoakStation& station, SoakResult& result) {
         if (parseDataFileName(file.filename().string()))
             ++result.filesLeftInTmp;
     }
+    // A file handed over before ToSend was taken away went with it.
+    std::vector<fs::path> toSendFolders = removedFolders(station, "ToSend");
+    toSendFolders.push_back(station.path("ToSend"));
     for (const fs::path& file : filesIn(station.path("Data"))) {
         if (!parseDataFileName(file.filename().string()))
             continue;
-        const fs::path copy = station.path("ToSend") / file.filename();
-        if (!fs::exists(copy) || readWhole(copy) != readWhole(file)) {
+        const std::string content = readWhole(file);
+        const bool sent =
+            std::any_of(toSendFolders.begin(), toSendFolders.end(), [&](const fs::path& folder) {
+                const fs::path copy = folder / file.filename();
+                return fs::exists(copy) && readWhole(copy) == content;
+            });
+        if (!sent)
             ++result.filesMissingFromToSend;
-        }
     }
 }
 
@@ -243,10 +388,48 @@ void readEventLog(const SoakStation& station, SoakResult& result,
     }
 }
 
+// libfaketime keeps a shared memory segment and a semaphore per process under /dev/shm and
+// leaves them behind when the monitor ends; a later process of the same number would fail.
+void removeFaketimeLeftovers(int pid) {
+    std::error_code ignored;
+    fs::remove("/dev/shm/faketime_shm_" + std::to_string(pid), ignored);
+    fs::remove("/dev/shm/sem.faketime_sem_" + std::to_string(pid), ignored);
+}
+
+// The monitor under libfaketime, its clock starting at `offset` from the real time.
+std::unique_ptr<MonitorProcess> startMonitor(const SoakOptions& options, const SoakStation& station,
+                                             std::int64_t offset, std::string& message) {
+    if (access(kFaketimeLibrary, R_OK) != 0) {
+        message = std::string("cannot find ") + kFaketimeLibrary + " (Debian package faketime)";
+        return nullptr;
+    }
+    if (!station.replaceFile(kClockFile, offsetText(offset))) {
+        message = "cannot write the monitor's clock offset";
+        return nullptr;
+    }
+    return MonitorProcess::start(options.monitor, station.path("bin"),
+                                 station.path("monitor-stderr.txt"), faketimeEnvironment(station),
+                                 message);
+}
+
+// The monitor logged the start of data collection in its own clock: far from where the run
+// put that clock, libfaketime is not at work and the clock steps would not reach it.
+void checkFakedClock(SoakResult& result, double seenAt) {
+    const double expected = seenAt + static_cast<double>(result.startOffset);
+    if (std::abs(static_cast<double>(result.collectionStart) - expected) > kClockTolerance) {
+        result.problems.push_back(
+            "the monitor's clock does not follow the offset file (began "
+            "collecting at " +
+            formatDateTime(result.collectionStart) + ", expected about " +
+            formatDateTime(static_cast<std::int64_t>(expected)) + ")");
+    }
+}
+
 // What the run saw while it went on.
 struct Observation {
     double collectionBegan = 0.0;  // when the tool saw data collection begin (epoch)
     double stopped = 0.0;          // when it sent SIGINT (epoch)
+    FakedTimeline timeline{0};
     std::vector<Flapper> flappers;
     std::vector<std::string> watchedIds;
     const RowWatcher* watcher = nullptr;
@@ -277,42 +460,74 @@ std::vector<FlapRecovery> recoveriesOf(const Flapper& flapper, const Observation
     return recoveries;
 }
 
-// Rows are counted from kSettleSeconds after data collection began, or from the first row of
-// any stream when that is later: the first pass connects every device, which takes its time,
-// and only then are rows written at all. The count ends kTailSeconds before the stop.
-void setWindow(const std::map<std::string, StreamFiles>& files, const Observation& seen,
-               SoakResult& result) {
+// The real times over which rows are counted: from kSettleSeconds after data collection
+// began, or from the first row of any stream when that is later (the first pass connects every
+// device, which takes its time, and only then are rows written at all; the first row comes
+// before any clock step), to kTailSeconds before the stop.
+struct CountSpan {
+    double from = 0.0;
+    double to = 0.0;
+};
+
+CountSpan countSpan(const std::map<std::string, StreamFiles>& files, const Observation& seen,
+                    SoakResult& result) {
     for (const auto& [id, stream] : files) {
-        for (const Row& row : stream.rows) {
-            result.firstRow = std::min(result.firstRow.value_or(row.time), row.time);
+        for (const StreamFile& file : stream.files) {
+            for (const Row& row : file.content.rows)
+                result.firstRow = std::min(result.firstRow.value_or(row.time), row.time);
         }
     }
-    result.window.first = std::max(result.collectionStart + kSettleSeconds,
-                                   result.firstRow.value_or(result.collectionStart));
-    result.window.last = static_cast<std::int64_t>(std::floor(seen.stopped)) - kTailSeconds;
-    if (result.window.last < result.window.first) {
-        result.problems.push_back("the run was too short to count rows");
+    CountSpan span;
+    span.from = seen.collectionBegan + kSettleSeconds;
+    if (result.firstRow)
+        span.from = std::max(span.from, static_cast<double>(*result.firstRow - result.startOffset));
+    span.to = std::floor(seen.stopped) - kTailSeconds;
+    return span;
+}
+
+// The row intervals worth measuring lie between the clock steps: after a step back the
+// monitor rightly writes nothing until its clock is past its last row again.
+double worstRowInterval(const std::vector<double>& growths, CountSpan span,
+                        const FaultSchedule& schedule, const Observation& seen) {
+    double worst = 0.0;
+    double from = span.from;
+    for (const ClockStep& step : schedule.clockSteps()) {
+        const double at = seen.collectionBegan + step.atSecond;
+        if (at >= span.to)
+            break;
+        worst = std::max(worst, worstInterval(growths, from, at - kStepSlack).value_or(0.0));
+        from = at + std::max(0, -step.seconds) + kStepSlack + 1;
     }
+    return std::max(worst, worstInterval(growths, from, span.to).value_or(0.0));
 }
 
 void analyse(const SoakStation& station, const SoakPlan& plan, const FaultSchedule& schedule,
              const Observation& seen, SoakResult& result) {
     std::map<std::string, StreamFiles> files = readDataFiles(station);
-    setWindow(files, seen, result);
+    const CountSpan span = countSpan(files, seen, result);
+    const std::vector<std::int64_t> counted =
+        seen.timeline.firstLivedSeconds(seen.collectionBegan, span.from, span.to, kStepSlack);
+    if (counted.empty()) {
+        result.problems.push_back("the run was too short to count rows");
+    } else {
+        result.firstCounted = counted.front();
+        result.lastCounted = counted.back();
+        result.countedSeconds = static_cast<int>(counted.size());
+    }
     for (const StreamPlan& stream : plan.streams()) {
         StreamResult streamResult;
         streamResult.plan = stream;
         streamResult.healthy = schedule.healthy(stream.device);
-        StreamFiles& found = files[stream.streamId];
-        streamResult.files = found.files;
-        streamResult.figures = analyseStream(std::move(found.rows), stream.sampleInterval,
-                                             result.window, stream.valueText, found.malformedLines);
+        const StreamFiles& found = files[stream.streamId];
+        streamResult.files = static_cast<int>(found.files.size());
+        streamResult.figures =
+            analyseStream(found.files, stream.sampleInterval, counted, stream.valueText);
+        streamResult.figures.shorterCopies = found.shorterCopies;
         if (streamResult.healthy && stream.sampleInterval == 1) {
-            const auto worst = worstInterval(growthsOf(seen, stream.streamId),
-                                             static_cast<double>(result.window.first),
-                                             static_cast<double>(result.window.last + 1));
-            if (worst)
-                streamResult.worstRowIntervalMs = *worst * 1000.0;
+            const double worst =
+                worstRowInterval(growthsOf(seen, stream.streamId), span, schedule, seen);
+            if (worst > 0.0)
+                streamResult.worstRowIntervalMs = worst * 1000.0;
         }
         result.streams.push_back(std::move(streamResult));
     }
@@ -353,11 +568,14 @@ void analyse(const SoakStation& station, const SoakPlan& plan, const FaultSchedu
 // Runs data collection for the set time while the faults are driven and the files watched;
 // ends with the monitor stopped.
 void collect(const SoakOptions& options, MonitorProcess& monitor, Simulators& simulators,
-             StopSignals& signals, RowWatcher& watcher, Observation& seen, SoakResult& result) {
+             SoakStation& station, StationDriver& driver, StopSignals& signals, RowWatcher& watcher,
+             Observation& seen, SoakResult& result) {
     result.startFigures = ProcessFigures::sample(monitor.pid());
     const double end = seen.collectionBegan + options.seconds;
     for (double now = epochNow(); now < end; now = epochNow()) {
         driveFlappers(seen.flappers, simulators, now - seen.collectionBegan, result.problems);
+        driveClock(driver, station, now, now - seen.collectionBegan, seen.timeline, result);
+        driveFolders(driver, station, now - seen.collectionBegan, result);
         watcher.poll(now);
         if (!monitor.running()) {
             result.problems.push_back("the monitor ended during the run (" +
@@ -379,6 +597,7 @@ void collect(const SoakOptions& options, MonitorProcess& monitor, Simulators& si
                                   " s of SIGINT");
     }
     watcher.poll(epochNow());
+    removeFaketimeLeftovers(monitor.pid());
     result.monitorEnding = monitor.ending().value_or("still running, killed");
     if (monitor.exitStatus() != kOrderlyExitStatus) {
         result.problems.push_back("the monitor did not end in order (" + result.monitorEnding +
@@ -439,7 +658,7 @@ bool SoakResult::passed() const {
 std::optional<SoakResult> runSoak(const SoakOptions& options, const FaultSchedule& schedule,
                                   StopSignals& signals, std::string& message) {
     const SoakPlan plan(options.devices);
-    const auto station = SoakStation::create(options.keep, message);
+    const auto station = SoakStation::create(options.keep, schedule.dataOnTmpfs(), message);
     if (!station)
         return std::nullopt;
     if (!station->writeFile("Conf/TORVEN_config.txt", plan.configurationText())) {
@@ -449,8 +668,13 @@ std::optional<SoakResult> runSoak(const SoakOptions& options, const FaultSchedul
     Simulators simulators;
     if (!startSimulators(plan, schedule, *station, simulators, message))
         return std::nullopt;
-    const auto monitor = MonitorProcess::start(options.monitor, station->path("bin"),
-                                               station->path("monitor-stderr.txt"), message);
+    StationDriver driver{schedule.clockSteps(),
+                         0,
+                         schedule.folderOutages(),
+                         0,
+                         {},
+                         startOffset(schedule, epochNow())};
+    const auto monitor = startMonitor(options, *station, driver.offset, message);
     if (!monitor)
         return std::nullopt;
     const auto collectionStart = awaitCollection(*station, *monitor, signals, message);
@@ -464,13 +688,22 @@ std::optional<SoakResult> runSoak(const SoakOptions& options, const FaultSchedul
     result.station = station->root();
     result.stationKept = options.keep;
     result.collectionStart = *collectionStart;
+    result.startOffset = driver.offset;
     Observation seen;
     seen.collectionBegan = epochNow();
+    seen.timeline = FakedTimeline(driver.offset);
+    checkFakedClock(result, seen.collectionBegan);
     seen.flappers = flappersOf(schedule);
     seen.watchedIds = everySecondStreams(plan);
     RowWatcher watcher(station->path("tmp"), seen.watchedIds);
     seen.watcher = &watcher;
-    collect(options, *monitor, simulators, signals, watcher, seen, result);
+    collect(options, *monitor, simulators, *station, driver, signals, watcher, seen, result);
+    for (double midnight : seen.timeline.midnights(seen.collectionBegan, seen.stopped))
+        result.events.push_back(
+            {midnight - seen.collectionBegan, "UTC midnight of the monitor's clock"});
+    std::stable_sort(
+        result.events.begin(), result.events.end(),
+        [](const StationEvent& a, const StationEvent& b) { return a.atSecond < b.atSecond; });
     analyse(*station, plan, schedule, seen, result);
     return result;
 }

@@ -44,6 +44,12 @@ struct DeviceResult {
     std::vector<FlapRecovery> recoveries;
 };
 
+// Something the run did to the station, or a UTC midnight of the monitor's clock.
+struct StationEvent {
+    double atSecond = 0.0;  // after data collection began
+    std::string what;
+};
+
 struct SoakResult {
     int devices = 0;
     int seconds = 0;
@@ -52,7 +58,12 @@ struct SoakResult {
     bool stationKept = false;
     std::int64_t collectionStart = 0;      // the "Entering Data Collection Mode" entry's time
     std::optional<std::int64_t> firstRow;  // the earliest row of any stream
-    Window window;
+    std::int64_t startOffset = 0;          // of the monitor's clock from the real time
+    // The seconds of the monitor's clock over which rows are counted (first, last, how many).
+    std::optional<std::int64_t> firstCounted;
+    std::optional<std::int64_t> lastCounted;
+    int countedSeconds = 0;
+    std::vector<StationEvent> events;
     std::optional<ProcessFigures> startFigures;
     std::optional<ProcessFigures> endFigures;
     double measuredSeconds = 0.0;  // wall time between the two process samples
@@ -75,9 +86,9 @@ struct SoakResult {
     bool passed() const;
 };
 
-// Builds the station, starts the simulators and the monitor, injects the faults, stops the
-// monitor with SIGINT after the run time and measures. None, with the reason in `message`,
-// when the run could not be set up or the monitor never began collecting data.
+// Builds the station, starts the simulators and the monitor (its wall clock under libfaketime),
+// injects the faults, stops the monitor with SIGINT after the run time and measures. None, with the
+// reason in `message`, when the run could not be set up or the monitor never began collecting data.
 std::optional<SoakResult> runSoak(const SoakOptions& options, const FaultSchedule& schedule,
                                   StopSignals& signals, std::string& message);
 

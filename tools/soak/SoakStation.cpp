@@ -9,15 +9,31 @@ namespace torven::soak {
 
 namespace fs = std::filesystem;
 
-std::unique_ptr<SoakStation> SoakStation::create(bool keep, std::string& message) {
-    std::string pattern = "/tmp/torven-soak-XXXXXX";
+namespace {
+
+std::optional<fs::path> madeTemporaryFolder(std::string pattern, std::string& message) {
     if (mkdtemp(pattern.data()) == nullptr) {
-        message = std::string("cannot make the station folder: ") + std::strerror(errno);
-        return nullptr;
+        message = "cannot make the folder " + pattern + ": " + std::strerror(errno);
+        return std::nullopt;
     }
-    auto station = std::make_unique<SoakStation>(fs::path(pattern), keep);
+    return fs::path(pattern);
+}
+
+}  // namespace
+
+std::unique_ptr<SoakStation> SoakStation::create(bool keep, bool dataOnTmpfs,
+                                                 std::string& message) {
+    const auto root = madeTemporaryFolder("/tmp/torven-soak-XXXXXX", message);
+    if (!root)
+        return nullptr;
+    auto station = std::make_unique<SoakStation>(*root, keep);
+    if (dataOnTmpfs) {
+        station->tmpfsRoot_ = madeTemporaryFolder("/dev/shm/torven-soak-XXXXXX", message);
+        if (!station->tmpfsRoot_)
+            return nullptr;
+    }
     std::error_code error;
-    for (const char* folder : {"bin", "Conf", "EventLog", "tmp", "Data", "ToSend", "Ports"}) {
+    for (const char* folder : {"bin", "Conf", "EventLog", "tmp", "ToSend", "Ports", "Removed"}) {
         if (!fs::create_directory(station->path(folder), error))
             break;
     }
@@ -29,6 +45,8 @@ std::unique_ptr<SoakStation> SoakStation::create(bool keep, std::string& message
         message = "cannot lay out the station folder: " + error.message();
         return nullptr;
     }
+    if (!station->makeFolder("Data", message))
+        return nullptr;
     return station;
 }
 
@@ -37,6 +55,8 @@ SoakStation::~SoakStation() {
         return;
     std::error_code ignored;
     fs::remove_all(root_, ignored);
+    if (tmpfsRoot_)
+        fs::remove_all(*tmpfsRoot_, ignored);
 }
 
 fs::path SoakStation::portLink(int portNumber) const {
@@ -47,6 +67,40 @@ bool SoakStation::writeFile(const std::string& relative, const std::string& cont
     std::ofstream out(path(relative), std::ios::binary | std::ios::trunc);
     out << content;
     return static_cast<bool>(out.flush());
+}
+
+bool SoakStation::replaceFile(const std::string& relative, const std::string& content) const {
+    const std::string partial = relative + ".part";
+    std::error_code error;
+    if (!writeFile(partial, content))
+        return false;
+    fs::rename(path(partial), path(relative), error);
+    return !error;
+}
+
+bool SoakStation::takeAway(const std::string& folder, std::string& message) {
+    std::error_code error;
+    const fs::path aside = path("Removed") / (folder + "-" + std::to_string(++takenAway_));
+    fs::rename(path(folder), aside, error);
+    if (error)
+        message = "cannot take " + folder + " away: " + error.message();
+    return !error;
+}
+
+bool SoakStation::makeFolder(const std::string& folder, std::string& message) {
+    std::error_code error;
+    if (folder == "Data" && tmpfsRoot_) {
+        // A fresh folder on /dev/shm each time, so that Data taken away keeps its files.
+        const fs::path target = *tmpfsRoot_ / ("Data-" + std::to_string(takenAway_));
+        fs::create_directory(target, error);
+        if (!error)
+            fs::create_directory_symlink(target, path(folder), error);
+    } else {
+        fs::create_directory(path(folder), error);
+    }
+    if (error)
+        message = "cannot make " + folder + ": " + error.message();
+    return !error;
 }
 
 }  // namespace torven::soak

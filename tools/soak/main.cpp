@@ -32,15 +32,30 @@ void printUsage(std::ostream& out) {
            "[--keep]\n"
            "  --devices N      simulated DI-194RS devices on COM1..COMN, 1 to 20 (16)\n"
            "  --seconds S      seconds of data collection before the stop, at least 20 (120)\n"
-           "  --schedule LIST  faults as DEVICE:FAULT entries joined by commas, FAULT one of\n"
-           "                   silent, flap:SECONDS, noframe, badnz, healthy; \"none\" for none\n"
-           "                   (default: 3:silent,5:flap:10,7:noframe,9:badnz, less the entries\n"
-           "                   beyond N)\n"
+           "  --schedule LIST  faults and station events joined by commas; \"none\" for none:\n"
+           "      DEVICE:FAULT  FAULT one of silent, flap:SECONDS, noframe, badnz, healthy\n"
+           "      clock@T:+N    the monitor's clock steps N seconds forward (clock@T:-N: back)\n"
+           "                    T seconds after data collection began\n"
+           "      midnight@T    the monitor's clock starts so that it reaches a UTC midnight\n"
+           "                    about T seconds after data collection began (steps before T\n"
+           "                    counted; the start-up's length is estimated)\n"
+           "      nodata@T:D    Data taken away at T and made again, empty, D seconds later\n"
+           "      nosend@T:D    the same for ToSend\n"
+           "      tmpfsdata     Data a link to a folder under /dev/shm, another filesystem\n"
+           "    default: 3:silent,5:flap:10,7:noframe,9:badnz (less the devices beyond N),\n"
+           "             nodata@15:8,nosend@25:6,clock@35:-2,clock@45:+5,midnight@60,\n"
+           "             clock@65:-25,clock@100:+3\n"
            "  --monitor PATH   the monitor program (" TORVEN_MONITOR_PATH
            ")\n"
            "  --keep           leave the station folder under /tmp for inspection\n"
-           "Exit status: 0 when every healthy stream is complete and every row sound, 1 when\n"
-           "not, 2 when the run could not be made.\n";
+           "The monitor runs under libfaketime (Debian package faketime); rows are due at the\n"
+           "seconds its clock lives for the first time: a step forward skips seconds, a step back\n"
+           "owes nothing until the clock is past its last row again, and a second either side\n"
+           "of a step owes nothing. Data files are read from tmp, Data, ToSend and the folders\n"
+           "taken away, each row once from the longest copy of its file.\n"
+           "Exit status: 0 when every healthy stream is complete and every stream's rows sound\n"
+           "(no duplicate, off-schedule, wrong, malformed, out-of-order or other-day row, no\n"
+           "file replaced by a shorter copy), 1 when not, 2 when the run could not be made.\n";
 }
 
 std::optional<int> wholeNumber(const char* text) {
