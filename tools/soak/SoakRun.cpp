@@ -38,8 +38,10 @@ constexpr int kOrderlyExitStatus = 255;
 // A device plugged back in should give its next row within this time.
 constexpr double kRecoveryGoalSeconds = 5.0;
 // libfaketime, from the Debian package faketime, fakes the monitor's wall clock from a file
-// that the run rewrites at every clock step; the monotonic clock stays real.
-constexpr const char* kFaketimeLibrary = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
+// that the run rewrites at every clock step; the monotonic clock and the files' times stay
+// real, as when the system clock is set (faked file times would make the configuration look
+// edited at every step). The library's variant for programs with threads.
+constexpr const char* kFaketimeLibrary = "/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1";
 constexpr const char* kClockFile = "faketime.rc";
 // From the monitor's start to data collection: loading the configuration and the five-second
 // countdown. Places a scheduled midnight; the report tells when it came.
@@ -94,7 +96,7 @@ std::vector<std::string> faketimeEnvironment(const SoakStation& station) {
     std::vector<std::string> entries = {
         std::string("LD_PRELOAD=") + kFaketimeLibrary,
         "FAKETIME_TIMESTAMP_FILE=" + station.path(kClockFile).string(), "FAKETIME_NO_CACHE=1",
-        "FAKETIME_DONT_FAKE_MONOTONIC=1"};
+        "FAKETIME_DONT_FAKE_MONOTONIC=1", "NO_FAKE_STAT=1"};
     // A monitor built with AddressSanitizer must accept a library loaded before its runtime.
     const char* asan = std::getenv("ASAN_OPTIONS");
     entries.push_back("ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") +
