@@ -51,6 +51,7 @@ class DataCollectionType {
     // The current file's start tag becomes HHMMSS of `now`.
     void startNewFile(const TimeStamp& now);
     std::string startTag() const { return fileStartTag_; }
+    const std::string& currentFileName() const { return currentFileName_; }
 
     CollectionStatus status() const { return status_; }
     void setStatus(CollectionStatus status) { status_ = status; }
