@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "collection/HandOverWarnings.h"
 #include "config/MetaDataList.h"
 #include "config/TextReader.h"
 #include "console/Console.h"
@@ -47,6 +48,8 @@ class SiteConfiguration {
 
     Console console;
     ModeController modeController;
+    // What the hand-over of finished files has reported and is still waiting on.
+    HandOverWarnings handOverWarnings;
 
   private:
     void registerSiteKeywords();

@@ -36,6 +36,51 @@ std::string temporaryNameFor(const std::string& hostTarget) {
     return hostTarget.substr(0, nameStart) + "." + hostTarget.substr(nameStart) + ".part";
 }
 
+// The name of a staged copy without its leading dot and ".part"; empty when name is none.
+std::string targetOfTemporaryName(std::string_view name) {
+    constexpr std::string_view suffix = ".part";
+    if (name.size() <= suffix.size() + 1 || name.front() != '.' || !endsWith(name, suffix))
+        return "";
+    return std::string(name.substr(1, name.size() - suffix.size() - 1));
+}
+
+std::string folderOf(const std::string& hostFilePath) {
+    const std::size_t slash = hostFilePath.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : hostFilePath.substr(0, slash);
+}
+
+// Brings the folder's entries to disk, so that a file renamed into it survives a power cut.
+// A filesystem that cannot sync folders (EINVAL) keeps them by other means and counts as done.
+bool syncFolderOf(const std::string& hostFilePath) {
+    const FileDescriptor folder = openDescriptor(folderOf(hostFilePath), O_RDONLY | O_DIRECTORY);
+    if (!folder.isOpen())
+        return false;
+    return ::fsync(folder.get()) == 0 || errno == EINVAL;
+}
+
+std::optional<std::uint64_t> regularFileSize(const std::string& hostFilePath) {
+    struct stat status {};
+    if (::stat(hostFilePath.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(status.st_size);
+}
+
+bool isLongerHost(const std::string& hostFilePath, std::uint64_t size) {
+    const std::optional<std::uint64_t> length = regularFileSize(hostFilePath);
+    return length && *length > size;
+}
+
+// Renames and syncs the target's folder. The result says whether the rename was done: a
+// folder that cannot be synced does not undo it.
+bool renameAndSync(const std::string& hostFrom, const std::string& hostTo) {
+    if (::rename(hostFrom.c_str(), hostTo.c_str()) != 0)
+        return false;
+    syncFolderOf(hostTo);
+    return true;
+}
+
 bool isRegularEntry(DIR* directory, const dirent& entry) {
     if (entry.d_type == DT_REG)
         return true;
@@ -126,20 +171,63 @@ std::vector<std::string> listFiles(const std::string& directory, std::string_vie
     return names;
 }
 
+bool isLongerThan(const std::string& path, std::uint64_t size) {
+    return isLongerHost(hostPath(path), size);
+}
+
 bool copyFileAtomically(const std::string& source, const std::string& target) {
+    // Checked before the copy, so that a refused copy costs no more than two queries.
+    const std::optional<std::uint64_t> sourceSize = regularFileSize(hostPath(source));
+    if (!sourceSize || isLongerThan(target, *sourceSize))
+        return false;
+    if (!stageCopy(source, target))
+        return false;
+    if (publishStagedCopy(target))
+        return true;
+    removeStagedCopy(target);
+    return false;
+}
+
+bool stageCopy(const std::string& source, const std::string& target) {
     const FileDescriptor input = openDescriptor(hostPath(source), O_RDONLY);
     if (!input.isOpen())
         return false;
-    const std::string hostTarget = hostPath(target);
-    const std::string temporary = temporaryNameFor(hostTarget);
+    const std::string temporary = temporaryNameFor(hostPath(target));
     FileDescriptor output = openDescriptor(temporary, O_WRONLY | O_CREAT | O_TRUNC);
     if (!output.isOpen())
         return false;
-    const bool copied = copyBytes(input, output, 0) && ::fdatasync(output.get()) == 0 &&
-                        output.close() && ::rename(temporary.c_str(), hostTarget.c_str()) == 0;
-    if (!copied)
+    const bool staged = copyBytes(input, output, 0) && ::fdatasync(output.get()) == 0 &&
+                        output.close() && syncFolderOf(temporary);
+    if (!staged)
         ::unlink(temporary.c_str());
-    return copied;
+    return staged;
+}
+
+bool publishStagedCopy(const std::string& target) {
+    const std::string hostTarget = hostPath(target);
+    const std::string temporary = temporaryNameFor(hostTarget);
+    const std::optional<std::uint64_t> stagedSize = regularFileSize(temporary);
+    if (!stagedSize || isLongerHost(hostTarget, *stagedSize))
+        return false;
+    return renameAndSync(temporary, hostTarget);
+}
+
+bool hasStagedCopy(const std::string& target) {
+    return regularFileSize(temporaryNameFor(hostPath(target))).has_value();
+}
+
+bool removeStagedCopy(const std::string& target) {
+    return ::unlink(temporaryNameFor(hostPath(target)).c_str()) == 0;
+}
+
+std::vector<std::string> stagedCopies(const std::string& directory) {
+    std::vector<std::string> targets;
+    for (const std::string& name : listFiles(directory, ".part")) {
+        std::string target = targetOfTemporaryName(name);
+        if (!target.empty())
+            targets.push_back(std::move(target));
+    }
+    return targets;
 }
 
 bool extendCopy(const std::string& source, const std::string& target, std::uint64_t knownSize) {
@@ -172,6 +260,28 @@ bool removeFile(const std::string& path) {
 
 bool renameFile(const std::string& from, const std::string& to) {
     return ::rename(hostPath(from).c_str(), hostPath(to).c_str()) == 0;
+}
+
+bool moveFile(const std::string& from, const std::string& to) {
+    const std::string hostFrom = hostPath(from);
+    const std::string hostTo = hostPath(to);
+    const std::optional<std::uint64_t> size = regularFileSize(hostFrom);
+    if (!size || isLongerHost(hostTo, *size))
+        return false;
+    if (renameAndSync(hostFrom, hostTo)) {
+        syncFolderOf(hostFrom);
+        return true;
+    }
+    if (errno != EXDEV)
+        return false;
+    // The source goes only when the copy's folder entry is known to be on disk; otherwise a
+    // power cut could take both.
+    if (!copyFileAtomically(from, to) || !syncFolderOf(hostTo))
+        return false;
+    if (::unlink(hostFrom.c_str()) != 0)
+        return false;
+    syncFolderOf(hostFrom);
+    return true;
 }
 
 }  // namespace torven::platform

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "collection/FileHandOver.h"
 #include "config/SiteConfiguration.h"
 #include "eventlog/EventLog.h"
 #include "platform/ProgramLock.h"
@@ -89,6 +90,9 @@ int runProgram(SiteConfiguration& site) {
     std::optional<platform::SignalWatcher> watcher;
     watcher.emplace([&site](platform::StopSignal signal) { onStopSignal(site, signal); });
     platform::ProgramLock::acquire();
+    // Copies that a crash or a power cut cut short are never whole: they go before any
+    // hand-over could take them for finished ones.
+    removeInterruptedCopies(site);
     Console& console = site.console;
     console.attachToTerminal();
 

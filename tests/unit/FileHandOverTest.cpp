@@ -2,11 +2,13 @@
 
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "collection/FileHandOver.h"
 #include "config/SiteConfiguration.h"
+#include "support/FakeStream.h"
 #include "support/ScratchStation.h"
 #include "support/UtcInstant.h"
 
@@ -21,6 +23,7 @@ const std::string yesterday = "20110503_181845_HT1_123456.csv";
 const std::string today = "20110504_000000_HT1_123456.csv";
 const std::string yesterdayContent = "# header\r\n2011-05-03 23:59:55, +1.234\r\n";
 const std::string todayContent = "# header\r\n2011-05-04 00:00:00, +1.240\r\n";
+const std::string yesterdaySent = "." + yesterday + ".sent";
 
 class FileHandOverTest : public ::testing::Test {
   protected:
@@ -74,13 +77,103 @@ TEST_F(FileHandOverTest, WithoutAToSendFolderFilesOnlyMoveIntoData) {
     }
 }
 
-TEST_F(FileHandOverTest, WithoutADataFolderTheFileStaysInTmp) {
+TEST_F(FileHandOverTest, WithoutADataFolderFilesWaitUntouchedUntilItIsBack) {
     fs::remove_all(station.path("Data"));
-    handOverFiles(site, true);
+    for (int quarter = 0; quarter < 3; ++quarter)
+        handOverFiles(site, true);
     EXPECT_EQ(station.fileNames("tmp"), (Names{yesterday, today, "Console.txt"}));
     EXPECT_EQ(station.readFile("tmp/" + yesterday), yesterdayContent);
-    // It reached ToSend, and is offered there again at the next hand-over.
+    EXPECT_TRUE(station.fileNames("ToSend").empty());
+    EXPECT_EQ(station.eventLogMessages(), Names{"Can't hand over files: ..\\Data\\ missing"});
+
+    fs::create_directory(station.path("Data"));
+    handOverFiles(site, true);
     EXPECT_EQ(station.fileNames("ToSend"), Names{yesterday});
+    EXPECT_EQ(station.readFile("ToSend/" + yesterday), yesterdayContent);
+    EXPECT_EQ(station.readFile("Data/" + yesterday), yesterdayContent);
+    EXPECT_EQ(station.fileNames("tmp"), (Names{today, "Console.txt"}));
+}
+
+TEST_F(FileHandOverTest, AFileDataCannotTakeDoesNotGoToToSendEither) {
+    fs::remove(station.path("Data/" + yesterday));
+    fs::create_directories(station.path("Data/" + yesterday + "/inside"));
+    handOverFiles(site, true);
+    handOverFiles(site, true);
+    EXPECT_EQ(station.readFile("tmp/" + yesterday), yesterdayContent);
+    EXPECT_TRUE(station.fileNames("ToSend").empty());
+    EXPECT_EQ(station.eventLogMessages(),
+              Names{"Can't hand over file:" + yesterday + " Can't move it into ..\\Data\\"});
+
+    fs::remove_all(station.path("Data/" + yesterday));
+    handOverFiles(site, true);
+    EXPECT_EQ(station.readFile("ToSend/" + yesterday), yesterdayContent);
+    EXPECT_EQ(station.readFile("Data/" + yesterday), yesterdayContent);
+    EXPECT_EQ(station.fileNames("tmp"), (Names{today, "Console.txt"}));
+}
+
+// What a crash leaves on the way of a file, and how the start and the next hand-over finish
+// it: ToSend gets the file once, Data gets it whole, no hidden copy stays.
+TEST_F(FileHandOverTest, AfterACrashEveryFileFinishesItsWayOnce) {
+    struct State {
+        const char* name;
+        std::string inTmp;
+        Names hiddenCopies;
+        bool transferTookIt;
+    };
+    const std::string staged = "." + yesterday + ".part";
+    for (const State& state :
+         {State{"ToSend copy half made", yesterday, {"ToSend/" + staged, "Data/" + staged}, false},
+          State{"marked as sent, ToSend copy staged", yesterdaySent, {"ToSend/" + staged}, false},
+          State{"marked as sent, ToSend copy taken", yesterdaySent, {}, true}}) {
+        SCOPED_TRACE(state.name);
+        ScratchStation other;
+        other.writeFile("tmp/" + state.inTmp, yesterdayContent);
+        for (const std::string& copy : state.hiddenCopies) {
+            other.writeFile(copy, state.inTmp == yesterday ? "# hea" : yesterdayContent);
+        }
+        removeInterruptedCopies(site);
+        EXPECT_FALSE(other.exists("Data/" + staged));
+        handOverFiles(site, true);
+        EXPECT_EQ(other.fileNames("ToSend"), state.transferTookIt ? Names{} : Names{yesterday});
+        EXPECT_EQ(other.readFile("ToSend/" + yesterday),
+                  state.transferTookIt ? "" : yesterdayContent);
+        EXPECT_EQ(other.fileNames("Data"), Names{yesterday});
+        EXPECT_EQ(other.readFile("Data/" + yesterday), yesterdayContent);
+        EXPECT_TRUE(other.fileNames("tmp").empty());
+    }
+}
+
+TEST_F(FileHandOverTest, AFileNeverReplacesALongerOneOfItsName) {
+    const std::string longer = yesterdayContent + "2011-05-03 23:59:59, +1.235\r\n";
+    for (const std::string folder : {"Data", "ToSend"}) {
+        SCOPED_TRACE(folder);
+        ScratchStation other;
+        SiteConfiguration freshSite;
+        freshSite.modeController.clock.setTo(test::utcInstant(2011, 5, 4, 0, 0, 15));
+        other.writeFile("tmp/" + yesterday, yesterdayContent);
+        other.writeFile(folder + "/" + yesterday, longer);
+        handOverFiles(freshSite, true);
+        handOverFiles(freshSite, false);
+        EXPECT_EQ(other.readFile("tmp/" + yesterday), yesterdayContent);
+        EXPECT_EQ(other.readFile(folder + "/" + yesterday), longer);
+        EXPECT_EQ(other.fileNames("Data").size() + other.fileNames("ToSend").size(), 1u);
+        EXPECT_EQ(other.eventLogMessages(), Names{"Can't hand over file:" + yesterday +
+                                                  " Longer file in ..\\" + folder + "\\"});
+    }
+}
+
+TEST_F(FileHandOverTest, AStreamsCurrentFileIsHandedOverOnlyAtTheStop) {
+    auto stream = std::make_unique<test::FakeStream>("HT1_123456", 1);
+    site.modeController.clock.setTo(test::utcInstant(2011, 5, 4, 0, 0, 0));
+    EXPECT_EQ(stream->dataFileName(site.modeController.clock), today);
+    site.modeController.dataLogger.addType(std::move(stream));
+    // The wall clock stepped back across midnight; the stream still writes its file.
+    site.modeController.clock.setTo(test::utcInstant(2011, 5, 3, 23, 59, 45));
+    handOverFiles(site, true);
+    EXPECT_EQ(station.fileNames("tmp"), (Names{yesterday, today, "Console.txt"}));
+    handOverFiles(site, false);
+    EXPECT_EQ(station.fileNames("tmp"), Names{"Console.txt"});
+    EXPECT_EQ(station.fileNames("ToSend"), (Names{yesterday, today}));
 }
 
 TEST_F(FileHandOverTest, AFileThatCouldNotBeCopiedToToSendStaysInTmpUntilItCan) {

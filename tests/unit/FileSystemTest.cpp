@@ -7,13 +7,16 @@
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "support/ForeignFolder.h"
 #include "support/ScratchStation.h"
 
 namespace torven::platform {
 namespace {
 
+using test::ForeignFolder;
 using test::ScratchStation;
 namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
 
 void setModificationTime(const fs::path& path, time_t seconds, long nanoseconds) {
     const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
@@ -136,11 +139,11 @@ TEST(FileSystemTest, ExtendCopyCopiesWholeWhenTheTargetDoesNotMatch) {
         std::uint64_t knownSize;
     };
     const std::string source = "header\r\nrow 1\r\nrow 2\r\n";
-    for (const Case& c : {Case{"missing target", std::nullopt, 15},
-                          Case{"missing target, empty before", std::nullopt, 0},
-                          Case{"older target", std::string("header\r\n"), 15},
-                          Case{"target longer than known", std::string("header\r\nrow 1\r\nX"), 15},
-                          Case{"source shorter than known", std::string(30, 'x'), 30}}) {
+    for (const Case& c :
+         {Case{"missing target", std::nullopt, 15},
+          Case{"missing target, empty before", std::nullopt, 0},
+          Case{"older target", std::string("header\r\n"), 15},
+          Case{"target longer than known", std::string("header\r\nrow 1\r\nX"), 15}}) {
         SCOPED_TRACE(c.name);
         ScratchStation station;
         station.writeFile("tmp/d.csv", source);
@@ -149,6 +152,17 @@ TEST(FileSystemTest, ExtendCopyCopiesWholeWhenTheTargetDoesNotMatch) {
         EXPECT_TRUE(extendCopy("..\\tmp\\d.csv", "..\\Data\\d.csv", c.knownSize));
         EXPECT_EQ(station.readFile("Data/d.csv"), source);
         EXPECT_EQ(station.fileNames("Data"), std::vector<std::string>{"d.csv"});
+    }
+}
+
+TEST(FileSystemTest, ExtendCopyNeverReplacesALongerCopy) {
+    const std::string source = "header\r\nrow 1\r\nrow 2\r\n";
+    for (const std::uint64_t knownSize : {std::uint64_t{15}, std::uint64_t{30}}) {
+        ScratchStation station;
+        station.writeFile("tmp/d.csv", source);
+        station.writeFile("Data/d.csv", source + "row 3\r\n");
+        EXPECT_FALSE(extendCopy("..\\tmp\\d.csv", "..\\Data\\d.csv", knownSize));
+        EXPECT_EQ(station.readFile("Data/d.csv"), source + "row 3\r\n");
     }
 }
 
@@ -180,6 +194,48 @@ TEST(FileSystemTest, RenameReplacesTheTargetAndRemoveDeletes) {
     EXPECT_TRUE(removeFile("..\\Data\\d.csv"));
     EXPECT_FALSE(station.exists("Data/d.csv"));
     EXPECT_FALSE(removeFile("..\\Data\\d.csv"));
+}
+
+// A file reaches Data or ToSend whole and replaces a file of that name, unless that one is
+// longer: then both stay. Moves work across filesystems too.
+TEST(FileSystemTest, CopiesAndMovesReplaceAnyTargetButALongerOne) {
+    const std::string file = "header\r\nrow 1\r\n";
+    const std::optional<std::string> targets[] = {std::nullopt, "header\r\n", "HEADER\r\nROW 1\r\n",
+                                                  file + "row 2\r\n"};
+    for (const char* way : {"copy", "move", "move to another filesystem"}) {
+        for (const std::optional<std::string>& target : targets) {
+            SCOPED_TRACE(std::string(way) + " over " + target.value_or("nothing"));
+            ScratchStation station;
+            const ForeignFolder foreign;
+            if (way == std::string("move to another filesystem")) {
+                ASSERT_TRUE(foreign.linkFrom(station.path("Data")));
+            }
+            station.writeFile("tmp/d.csv", file);
+            if (target)
+                station.writeFile("Data/d.csv", *target);
+            const bool replaces = !target || target->size() <= file.size();
+            const bool copy = way == std::string("copy");
+            EXPECT_EQ(copy ? copyFileAtomically("..\\tmp\\d.csv", "..\\Data\\d.csv")
+                           : moveFile("..\\tmp\\d.csv", "..\\Data\\d.csv"),
+                      replaces);
+            EXPECT_EQ(station.readFile("Data/d.csv"), replaces ? file : *target);
+            EXPECT_EQ(station.exists("tmp/d.csv"), copy || !replaces);
+            EXPECT_EQ(station.fileNames("Data"), Names{"d.csv"});
+        }
+    }
+}
+
+TEST(FileSystemTest, AFailedMoveKeepsTheSource) {
+    ScratchStation station;
+    const ForeignFolder foreign;
+    station.writeFile("tmp/d.csv", "file");
+    fs::create_directories(station.path("Data/d.csv/inside"));
+    EXPECT_FALSE(moveFile("..\\tmp\\d.csv", "..\\Data\\d.csv"));
+    fs::create_directories(foreign.path() / "d.csv/inside");
+    ASSERT_TRUE(foreign.linkFrom(station.path("Data")));
+    EXPECT_FALSE(moveFile("..\\tmp\\d.csv", "..\\Data\\d.csv"));
+    EXPECT_EQ(station.readFile("tmp/d.csv"), "file");
+    EXPECT_TRUE(station.fileNames("Data").empty());
 }
 
 }  // namespace
