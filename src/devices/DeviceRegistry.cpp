@@ -1,6 +1,11 @@
 #include "devices/DeviceRegistry.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <functional>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "collection/DataCollectionType.h"
 #include "devices/DeviceChannel.h"
@@ -33,6 +38,39 @@ std::int64_t waitAfterFailures(int failedAttempts) {
 std::string portText(const PhysicalDevice& device) {
     return device.typeName() + " on port " + device.connectedPortName();
 }
+
+// The device work of one batch: each piece runs on a thread of its own when its device works
+// on one, else at once on the calling thread. The batch ends when the object goes, with every
+// thread joined, so nothing a piece touches outlives it unjoined.
+class DeviceBatch {
+  public:
+    explicit DeviceBatch(std::size_t pieces) { workers_.reserve(pieces); }
+
+    void run(const PhysicalDevice& device, const std::function<void()>& work) {
+        if (device.worksOnOwnThread() && startWorker(work))
+            return;
+        work();
+    }
+
+  private:
+    bool startWorker(const std::function<void()>& work) {
+        try {
+            workers_.emplace_back(work);
+            return true;
+        } catch (const std::system_error&) {
+            // No thread to be had: the calling thread does the work, only later than planned.
+            return false;
+        }
+    }
+
+    std::vector<std::jthread> workers_;
+};
+
+// Whether one device's work of a batch succeeded; one per device, so that no two threads
+// write the same object.
+struct Outcome {
+    bool succeeded = false;
+};
 
 void logReturn(const PhysicalDevice& device) {
     logEvent(LogLevel::INFO, portText(device) + " has returned online");
@@ -88,27 +126,61 @@ PhysicalDevice* DeviceRegistry::lastDevice() const {
 }
 
 bool DeviceRegistry::connectAll() {
-    bool allConnected = true;
     for (Entry& entry : devices_) {
         // At most one flap warning an hour holds across mode changes too.
         const auto lastFlapWarning = entry.reconnection.lastFlapWarning;
         entry.reconnection = Reconnection{};
         entry.reconnection.tried = true;
         entry.reconnection.lastFlapWarning = lastFlapWarning;
-        if (!entry.device->connect())
-            allConnected = false;
     }
-    return allConnected;
+    std::vector<Outcome> connected(devices_.size());
+    {
+        DeviceBatch batch(devices_.size());
+        for (std::size_t index = 0; index < devices_.size(); ++index) {
+            PhysicalDevice& device = *devices_[index].device;
+            Outcome& outcome = connected[index];
+            batch.run(device, [&device, &outcome] { outcome.succeeded = device.connect(); });
+        }
+    }
+    return std::all_of(connected.begin(), connected.end(),
+                       [](const Outcome& outcome) { return outcome.succeeded; });
 }
 
 void DeviceRegistry::reconnectAll(std::int64_t deadline, const MillisecondClock& now) {
-    for (Entry* entry : lostDevicesLeastRecentlyTriedFirst()) {
-        const std::int64_t start = now();
-        if (start + attemptMilliseconds > deadline)
-            return;
-        if (attemptDue(entry->reconnection, start))
-            attemptReconnection(*entry, start);
+    const std::int64_t batchStart = now();
+    if (batchStart + attemptMilliseconds > deadline)
+        return;
+    const std::vector<Entry*> lost = lostDevicesLeastRecentlyTriedFirst();
+    // Reserved in full: the workers write into their elements while more are added.
+    std::vector<Attempt> attempts;
+    attempts.reserve(lost.size());
+    {
+        DeviceBatch batch(lost.size());
+        for (Entry* entry : lost) {
+            if (!entry->device->worksOnOwnThread() || !attemptDue(entry->reconnection, batchStart))
+                continue;
+            Attempt& attempt = attempts.emplace_back(beginAttempt(*entry, batchStart));
+            PhysicalDevice& device = *entry->device;
+            batch.run(device, [&device, &attempt] { attempt.connected = device.connect(); });
+        }
+        // The others take their turns on this thread while those run.
+        for (Entry* entry : lost) {
+            if (entry->device->worksOnOwnThread())
+                continue;
+            const std::int64_t start = now();
+            if (start + attemptMilliseconds > deadline)
+                break;
+            if (!attemptDue(entry->reconnection, start))
+                continue;
+            Attempt& attempt = attempts.emplace_back(beginAttempt(*entry, start));
+            attempt.connected = entry->device->connect();
+        }
     }
+    // The entries lie in configuration order in one vector.
+    std::sort(attempts.begin(), attempts.end(),
+              [](const Attempt& left, const Attempt& right) { return left.entry < right.entry; });
+    for (const Attempt& attempt : attempts)
+        finishAttempt(attempt);
 }
 
 std::vector<DeviceRegistry::Entry*> DeviceRegistry::lostDevicesLeastRecentlyTriedFirst() {
@@ -131,18 +203,24 @@ bool DeviceRegistry::attemptDue(const Reconnection& reconnection, std::int64_t n
     return now >= *reconnection.lastAttempt + waitAfterFailures(reconnection.failedAttempts);
 }
 
-void DeviceRegistry::attemptReconnection(Entry& entry, std::int64_t now) {
+DeviceRegistry::Attempt DeviceRegistry::beginAttempt(Entry& entry, std::int64_t now) {
     Reconnection& reconnection = entry.reconnection;
     // The first connection of a device just built by a configuration load is no return.
-    const bool firstConnection = !reconnection.tried;
+    const Attempt attempt{.entry = &entry, .start = now, .firstConnection = !reconnection.tried};
     reconnection.tried = true;
     reconnection.lastAttempt = now;
     // Failed until a sample read after it proves the device back.
     ++reconnection.failedAttempts;
-    if (!entry.device->connect())
+    return attempt;
+}
+
+void DeviceRegistry::finishAttempt(const Attempt& attempt) {
+    if (!attempt.connected)
         return;
+    Entry& entry = *attempt.entry;
+    Reconnection& reconnection = entry.reconnection;
     reconnection.awaitingSample = true;
-    if (firstConnection || !returnLogAllowed(entry, now))
+    if (attempt.firstConnection || !returnLogAllowed(entry, attempt.start))
         return;
     if (reconnection.returnsWithoutSample == 0)
         logReturn(*entry.device);
@@ -201,15 +279,28 @@ void DeviceRegistry::noteRead(Entry& entry, bool sampleRead) {
 void DeviceRegistry::readAll() {
     for (const Entry& entry : devices_)
         entry.device->startSample();
+    std::vector<Entry*> read;
     for (Entry& entry : devices_) {
         // A device built by a configuration load is first connected after the reads of a pass;
         // until it has been tried there is no link to tell its streams about.
         if (!entry.reconnection.tried && !entry.device->isConnected())
             continue;
         entry.reconnection.tried = true;
-        const bool linkUp = entry.device->readSample();
-        noteRead(entry, linkUp);
-        reportLinkState(*entry.device, linkUp, !entry.reconnection.lossesHeld);
+        read.push_back(&entry);
+    }
+    std::vector<Outcome> linkUp(read.size());
+    {
+        DeviceBatch batch(read.size());
+        for (std::size_t index = 0; index < read.size(); ++index) {
+            PhysicalDevice& device = *read[index]->device;
+            Outcome& outcome = linkUp[index];
+            batch.run(device, [&device, &outcome] { outcome.succeeded = device.readSample(); });
+        }
+    }
+    for (std::size_t index = 0; index < read.size(); ++index) {
+        Entry& entry = *read[index];
+        noteRead(entry, linkUp[index].succeeded);
+        reportLinkState(*entry.device, linkUp[index].succeeded, !entry.reconnection.lossesHeld);
     }
 }
 

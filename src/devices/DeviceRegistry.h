@@ -39,16 +39,21 @@ class DeviceRegistry {
     // 200 ms settling pause, three replies that end by the 200 ms read time-out, and S1 whose
     // reply the stream fills at once), a port that opens but never answers 600 ms, an absent
     // port next to nothing. The slowest failure the driver allows, S1 echoed without a stream
-    // and then stopped, takes 1200 ms; the caller's deadline keeps a margin for that.
+    // and then stopped, takes 1200 ms; the caller's deadline keeps a margin for that. Devices
+    // that work on threads of their own make their attempts together, in one attempt's time.
     static constexpr std::int64_t attemptMilliseconds = 1100;
 
-    // connect on every device, in order, also after one failed; true when all connected. The
-    // reconnection history starts afresh.
+    // connect on every device, also after one failed; true when all connected. Devices that
+    // work on threads of their own connect at the same time, the others in order on the
+    // calling thread meanwhile. The reconnection history starts afresh.
     bool connectAll();
-    // connect on devices that are not connected, the one tried least recently first, starting
-    // an attempt only while it can end by the deadline (on the scale of `now`), so that the
-    // caller's next pass comes in time. A device whose attempts keep failing waits 1, 2 and
-    // then 4 s between them; an attempt counts as failed until a sample is read after it.
+    // connect on devices that are not connected, starting attempts only while they can end by
+    // the deadline (on the scale of `now`), so that the caller's next pass comes in time.
+    // Devices that work on threads of their own are all tried at once when one attempt fits;
+    // the others one after another, the one tried least recently first, while the next fits.
+    // A device whose attempts keep failing waits 1, 2 and then 4 s between them; an attempt
+    // counts as failed until a sample is read after it.
+    // Returns and warnings are logged when all attempts have ended, in configuration order.
     // A return is logged as "<type> on port <COMn> has returned online", except the first
     // connection of a device that a configuration load has just built. A device that keeps
     // coming back without ever delivering a usable sample is logged once when it first
@@ -57,8 +62,10 @@ class DeviceRegistry {
     // hour logged (and its streams' losses with them), then a WARN at most once an hour.
     void reconnectAll(std::int64_t deadline, const MillisecondClock& now);
     // startSample on every device, then readSample on each but those not yet tried since they
-    // were built, telling the streams bound to its channels whether the link is up
-    // (ComLinkOff when not; back to OnLine from ComLinkOff when it is).
+    // were built (at the same time on devices that work on threads of their own, so that the
+    // failing reads of devices gone silent together overlap), then tells the streams bound to
+    // each one's channels, in configuration order, whether the link is up (ComLinkOff when
+    // not; back to OnLine from ComLinkOff when it is).
     void readAll();
     void disconnectAll();
     // Disconnects and destroys every device.
@@ -85,10 +92,18 @@ class DeviceRegistry {
         std::unique_ptr<PhysicalDevice> device;
         Reconnection reconnection;
     };
+    // One connect attempt of a reconnection batch.
+    struct Attempt {
+        Entry* entry = nullptr;
+        std::int64_t start = 0;
+        bool firstConnection = false;  // of a device a configuration load has just built
+        bool connected = false;        // written by the attempt's own thread until it is joined
+    };
 
     std::vector<Entry*> lostDevicesLeastRecentlyTriedFirst();
     static bool attemptDue(const Reconnection& reconnection, std::int64_t now);
-    static void attemptReconnection(Entry& entry, std::int64_t now);
+    static Attempt beginAttempt(Entry& entry, std::int64_t now);
+    static void finishAttempt(const Attempt& attempt);
     static bool returnLogAllowed(Entry& entry, std::int64_t now);
     static void warnFlapping(Entry& entry, std::int64_t returnedAt, const std::string& how);
     static void noteRead(Entry& entry, bool sampleRead);

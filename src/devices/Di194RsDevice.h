@@ -33,6 +33,8 @@ class Di194RsDevice : public PhysicalDevice {
     bool connect() override;
     bool disconnect() override;
     bool isConnected() const override { return connectedFlag_; }
+    // Its work is on its own fields and port: the program's objects are never touched.
+    bool worksOnOwnThread() const override { return true; }
     void startSample() override;
     bool readSample() override;
     std::string connectedPortName() const override { return connectedPortName_; }

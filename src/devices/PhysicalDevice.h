@@ -23,6 +23,10 @@ class PhysicalDevice {
     // Stops the device and releases its port; true when not connected or released cleanly.
     virtual bool disconnect() = 0;
     virtual bool isConnected() const = 0;
+    // True when connect and readSample touch nothing but the device itself and its port, so
+    // that the registry may run them on a thread of their own, beside those of other devices.
+    // A device that says nothing is worked on the calling thread only.
+    virtual bool worksOnOwnThread() const { return false; }
     // Marks the moment the next readSample takes its sample from: a device that buffers what
     // it receives drops it, so that the sample is made of what arrives from now on. Called on
     // every device before any is read, all devices fill their buffers at once and a pass

@@ -43,6 +43,8 @@ bool FakeDevice::readSample() {
         journal_->push_back(port_ + " read");
     if (!connected_)
         return false;
+    if (onRead_)
+        onRead_();
     const bool spent = samplesPerConnection_ && samplesLeft_-- <= 0;
     if (!answering_ || !deliversSamples_ || spent) {
         resetChannels();

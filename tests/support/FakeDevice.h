@@ -28,6 +28,12 @@ class FakeDevice : public PhysicalDevice {
     // Runs at every connect call, before its outcome: to advance a test clock by what an
     // attempt costs, or to look at the world at that moment.
     void setOnConnect(std::function<void()> onConnect) { onConnect_ = std::move(onConnect); }
+    // Runs at every readSample call of a connected device, before its outcome.
+    void setOnRead(std::function<void()> onRead) { onRead_ = std::move(onRead); }
+    // Lets the registry run connect and readSample on a thread of their own. Off by default,
+    // so that the callbacks and the journal are used on the test's thread only; a test that
+    // turns it on makes what its callbacks share safe for threads itself.
+    void setWorksOnOwnThread(bool works) { worksOnOwnThread_ = works; }
     // Where startSample and readSample calls are noted in order, as "<port> start" and
     // "<port> read"; shared by several devices, it shows how their calls interleave.
     void setJournal(std::vector<std::string>* journal) { journal_ = journal; }
@@ -45,6 +51,7 @@ class FakeDevice : public PhysicalDevice {
     bool connect() override;
     bool disconnect() override;
     bool isConnected() const override { return connected_; }
+    bool worksOnOwnThread() const override { return worksOnOwnThread_; }
     void startSample() override;
     bool readSample() override;
     std::string connectedPortName() const override { return connectedPortName_; }
@@ -73,6 +80,8 @@ class FakeDevice : public PhysicalDevice {
     std::optional<int> samplesPerConnection_;
     int samplesLeft_ = 0;
     std::function<void()> onConnect_;
+    std::function<void()> onRead_;
+    bool worksOnOwnThread_ = false;
     std::vector<std::string>* journal_ = nullptr;
     bool connected_ = false;
     int connectCalls_ = 0;

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devices/DeviceChannel.h"
@@ -12,6 +16,7 @@
 #include "support/FakeDevice.h"
 #include "support/FakeStream.h"
 #include "support/ScratchStation.h"
+#include "support/WaitUntil.h"
 
 namespace torven {
 namespace {
@@ -380,6 +385,94 @@ TEST_F(ReconnectionTest, ADeviceBackWithoutUsableSamplesWarnsAtMostHourlyAndLogs
     ASSERT_EQ(messages.size(), 4u);
     EXPECT_EQ(messages[3], returned);
     EXPECT_TRUE(device->isConnected());
+}
+
+// Fake devices that work on threads of their own. The hook of each call waits until the
+// calls of all of them have begun, so a registry that made the calls one after another would
+// keep the first waiting in vain.
+struct MeetingDevices {
+    static constexpr int count = 4;
+
+    MeetingDevices() {
+        for (int index = 0; index < count; ++index) {
+            devices[index] = fakes.add("COM" + std::to_string(index + 1));
+            devices[index]->setWorksOnOwnThread(true);
+        }
+    }
+    std::function<void()> meet(int index) {
+        return [this, index] {
+            threads[index] = std::this_thread::get_id();
+            ++arrived;
+            met[index] = test::waitUntil([this] { return arrived == count; });
+        };
+    }
+
+    Fakes fakes;
+    std::array<FakeDevice*, count> devices{};
+    std::atomic<int> arrived = 0;
+    std::array<std::thread::id, count> threads{};
+    std::array<bool, count> met{};
+};
+
+TEST(DeviceRegistryTest, DevicesThatWorkOnThreadsOfTheirOwnConnectAndReadAtTheSameTime) {
+    test::ScratchStation station;
+    const struct {
+        const char* operation;
+        bool reads;
+        void (*run)(DeviceRegistry&);
+    } cases[] = {
+        {"connectAll", false, [](DeviceRegistry& registry) { registry.connectAll(); }},
+        {"reconnectAll", false,
+         [](DeviceRegistry& registry) { registry.reconnectAll(60000, [] { return 0; }); }},
+        {"readAll", true, [](DeviceRegistry& registry) { registry.readAll(); }},
+    };
+    for (const auto& entry : cases) {
+        MeetingDevices meeting;
+        for (int index = 0; index < MeetingDevices::count; ++index) {
+            FakeDevice* device = meeting.devices[index];
+            device->forceConnected(entry.reads);
+            if (entry.reads) {
+                device->setOnRead(meeting.meet(index));
+            } else {
+                device->setOnConnect(meeting.meet(index));
+            }
+        }
+        entry.run(meeting.fakes.registry);
+        for (int index = 0; index < MeetingDevices::count; ++index) {
+            EXPECT_TRUE(meeting.met[index]) << entry.operation << " device " << index;
+            EXPECT_NE(meeting.threads[index], std::this_thread::get_id()) << entry.operation;
+            EXPECT_TRUE(meeting.devices[index]->isConnected()) << entry.operation;
+        }
+    }
+}
+
+TEST(DeviceRegistryTest, DevicesTriedTogetherNeedOneAttemptsTimeAndLogInConfigurationOrder) {
+    test::ScratchStation station;
+    MeetingDevices meeting;
+    ASSERT_TRUE(meeting.fakes.registry.connectAll());
+    std::atomic<int> done = 0;
+    for (int index = 0; index < MeetingDevices::count; ++index) {
+        FakeDevice* device = meeting.devices[index];
+        device->setDeliversSamples(false);
+        // The last device ends its attempt first, the first one last.
+        device->setOnConnect([index, &done] {
+            test::waitUntil([&] { return done == MeetingDevices::count - 1 - index; });
+            ++done;
+        });
+    }
+    meeting.fakes.registry.readAll();
+    for (FakeDevice* device : meeting.devices)
+        device->setDeliversSamples(true);
+
+    const std::int64_t attempt = DeviceRegistry::attemptMilliseconds;
+    meeting.fakes.registry.reconnectAll(attempt - 1, [] { return 0; });
+    EXPECT_EQ(done, 0) << "no attempt fits";
+    meeting.fakes.registry.reconnectAll(attempt, [] { return 0; });
+    EXPECT_EQ(done, MeetingDevices::count) << "one attempt's time is room for all";
+    std::vector<std::string> returns;
+    for (const char* port : {"COM1", "COM2", "COM3", "COM4"})
+        returns.push_back(std::string("FAKE-194 on port ") + port + " has returned online");
+    EXPECT_EQ(station.eventLogMessages(), returns);
 }
 
 TEST(DeviceRegistryTest, DisconnectAllAndClearDisconnectEveryDevice) {
