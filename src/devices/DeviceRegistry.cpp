@@ -304,9 +304,13 @@ void DeviceRegistry::readAll() {
     }
 }
 
+// Every stop command waits for its echo, so the devices are stopped at the same time too.
 void DeviceRegistry::disconnectAll() {
-    for (const Entry& entry : devices_)
-        entry.device->disconnect();
+    DeviceBatch batch(devices_.size());
+    for (const Entry& entry : devices_) {
+        PhysicalDevice& device = *entry.device;
+        batch.run(device, [&device] { device.disconnect(); });
+    }
 }
 
 void DeviceRegistry::clear() {

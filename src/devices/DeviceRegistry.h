@@ -67,6 +67,7 @@ class DeviceRegistry {
     // each one's channels, in configuration order, whether the link is up (ComLinkOff when
     // not; back to OnLine from ComLinkOff when it is).
     void readAll();
+    // disconnect on every device, at the same time.
     void disconnectAll();
     // Disconnects and destroys every device.
     void clear();

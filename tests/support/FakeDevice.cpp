@@ -26,6 +26,8 @@ bool FakeDevice::connect() {
 
 bool FakeDevice::disconnect() {
     ++disconnectCalls_;
+    if (onDisconnect_)
+        onDisconnect_();
     if (connected_)
         resetChannels();
     connected_ = false;

@@ -30,6 +30,9 @@ class FakeDevice : public PhysicalDevice {
     void setOnConnect(std::function<void()> onConnect) { onConnect_ = std::move(onConnect); }
     // Runs at every readSample call of a connected device, before its outcome.
     void setOnRead(std::function<void()> onRead) { onRead_ = std::move(onRead); }
+    void setOnDisconnect(std::function<void()> onDisconnect) {
+        onDisconnect_ = std::move(onDisconnect);
+    }
     // Lets the registry run connect and readSample on a thread of their own. Off by default,
     // so that the callbacks and the journal are used on the test's thread only; a test that
     // turns it on makes what its callbacks share safe for threads itself.
@@ -81,6 +84,7 @@ class FakeDevice : public PhysicalDevice {
     int samplesLeft_ = 0;
     std::function<void()> onConnect_;
     std::function<void()> onRead_;
+    std::function<void()> onDisconnect_;
     bool worksOnOwnThread_ = false;
     std::vector<std::string>* journal_ = nullptr;
     bool connected_ = false;

@@ -414,34 +414,40 @@ struct MeetingDevices {
     std::array<bool, count> met{};
 };
 
-TEST(DeviceRegistryTest, DevicesThatWorkOnThreadsOfTheirOwnConnectAndReadAtTheSameTime) {
+TEST(DeviceRegistryTest, DevicesThatWorkOnThreadsOfTheirOwnConnectReadAndStopAtTheSameTime) {
     test::ScratchStation station;
+    enum class Call { Connect, Read, Disconnect };
     const struct {
         const char* operation;
-        bool reads;
+        Call call;
         void (*run)(DeviceRegistry&);
     } cases[] = {
-        {"connectAll", false, [](DeviceRegistry& registry) { registry.connectAll(); }},
-        {"reconnectAll", false,
+        {"connectAll", Call::Connect, [](DeviceRegistry& registry) { registry.connectAll(); }},
+        {"reconnectAll", Call::Connect,
          [](DeviceRegistry& registry) { registry.reconnectAll(60000, [] { return 0; }); }},
-        {"readAll", true, [](DeviceRegistry& registry) { registry.readAll(); }},
+        {"readAll", Call::Read, [](DeviceRegistry& registry) { registry.readAll(); }},
+        {"disconnectAll", Call::Disconnect,
+         [](DeviceRegistry& registry) { registry.disconnectAll(); }},
     };
     for (const auto& entry : cases) {
         MeetingDevices meeting;
         for (int index = 0; index < MeetingDevices::count; ++index) {
             FakeDevice* device = meeting.devices[index];
-            device->forceConnected(entry.reads);
-            if (entry.reads) {
+            device->forceConnected(entry.call != Call::Connect);
+            if (entry.call == Call::Read) {
                 device->setOnRead(meeting.meet(index));
-            } else {
+            } else if (entry.call == Call::Connect) {
                 device->setOnConnect(meeting.meet(index));
+            } else {
+                device->setOnDisconnect(meeting.meet(index));
             }
         }
         entry.run(meeting.fakes.registry);
         for (int index = 0; index < MeetingDevices::count; ++index) {
             EXPECT_TRUE(meeting.met[index]) << entry.operation << " device " << index;
             EXPECT_NE(meeting.threads[index], std::this_thread::get_id()) << entry.operation;
-            EXPECT_TRUE(meeting.devices[index]->isConnected()) << entry.operation;
+            EXPECT_EQ(meeting.devices[index]->isConnected(), entry.call != Call::Disconnect)
+                << entry.operation;
         }
     }
 }
