@@ -77,12 +77,7 @@ TEST_F(HitlessReloadTest, EditsLeaveUntouchedDevicesAndStreamsAlone) {
     ASSERT_TRUE(eventually([&] { return dataFiles("tmp").size() == 4; }, screenTimeout));
     ASSERT_TRUE(clockAdvances(2));
 
-    // The shown clock at every edit, for the messages.
-    std::string edits;
-    const auto edit = [&](const std::string& config) {
-        edits += " " + std::to_string(shownClock().value_or(0));
-        writeConfig("# a comment\n" + config);
-    };
+    const auto edit = [&](const std::string& config) { writeConfig("# a comment\n" + config); };
     edit(fourDevices("first", 4));
     ASSERT_TRUE(clockAdvances(3));
     EXPECT_EQ(dataFiles("tmp").size(), 4u) << "a comment begins no file";
@@ -108,7 +103,6 @@ TEST_F(HitlessReloadTest, EditsLeaveUntouchedDevicesAndStreamsAlone) {
     EXPECT_EQ(quit(), 0);
 
     EXPECT_TRUE(holdsOnlyWholeDataFiles(station_, "ToSend"));
-    EXPECT_TRUE(sameDataFiles(station_, "Data", "ToSend"));
     std::set<std::time_t> recorded;
     for (int device = 1; device <= 4; ++device) {
         for (const std::time_t second : rowTimes(filesOf(station_, device), checked))
@@ -117,18 +111,17 @@ TEST_F(HitlessReloadTest, EditsLeaveUntouchedDevicesAndStreamsAlone) {
     for (const int untouched : {1, 3}) {
         const std::vector<std::string> files = filesOf(station_, untouched);
         EXPECT_EQ(files.size(), 1u) << "S" << untouched;
-        EXPECT_TRUE(noSecondLost(rowTimes(files, checked), recorded))
-            << "S" << untouched << ", edits at" << edits;
+        EXPECT_TRUE(noSecondLost(rowTimes(files, checked), recorded)) << "S" << untouched;
     }
     // S2 goes on from the reload on in a file under its new header; S4's first file is
     // whole up to its device's change.
     const std::vector<std::string> commented = filesOf(station_, 2);
     ASSERT_EQ(commented.size(), 2u);
     EXPECT_NE(commented[1].find("# Comments = second\r\n"), std::string::npos);
-    EXPECT_TRUE(noSecondLost(rowTimes(commented, checked), recorded)) << "edits at" << edits;
+    EXPECT_TRUE(noSecondLost(rowTimes(commented, checked), recorded));
     const std::vector<std::string> moved = filesOf(station_, 4);
     ASSERT_EQ(moved.size(), 2u);
-    EXPECT_TRUE(noSecondLost(rowTimes({moved[0]}, checked), recorded)) << "edits at" << edits;
+    EXPECT_TRUE(noSecondLost(rowTimes({moved[0]}, checked), recorded));
 }
 
 }  // namespace
