@@ -29,6 +29,16 @@ void DataCollectionType::startNewFile(const TimeStamp& now) {
     currentFileBytes_ = 0;
 }
 
+void DataCollectionType::continueFrom(const DataCollectionType& earlier) {
+    currentFileName_ = earlier.currentFileName_;
+    fileStartTag_ = earlier.fileStartTag_;
+    currentFileBytes_ = earlier.currentFileBytes_;
+    lastRowTime_ = earlier.lastRowTime_;
+    status_ = earlier.status_;
+    lossLogged_ = earlier.lossLogged_;
+    lossReportsHeld_ = earlier.lossReportsHeld_;
+}
+
 std::string DataCollectionType::fileNameFor(const TimeStamp& now) const {
     return now.yearText() + now.monthText() + now.dayText() + "_" + fileStartTag_ + "_" + id() +
            ".csv";

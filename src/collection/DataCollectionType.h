@@ -75,6 +75,10 @@ class DataCollectionType {
     bool lossReportsHeld() const { return lossReportsHeld_; }
     void setLossReportsHeld(bool held) { lossReportsHeld_ = held; }
 
+    // Goes on where `earlier` (the same stream of the configuration before a reload) stands:
+    // its data file, the time of its last row, its status and what it has logged of a loss.
+    void continueFrom(const DataCollectionType& earlier);
+
   protected:
     void setSampleInterval(std::int32_t interval) { sampleInterval_ = interval; }
     void setStreamId(std::string id) { streamId_ = std::move(id); }

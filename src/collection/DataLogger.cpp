@@ -150,6 +150,46 @@ void DataLogger::clear() {
     types_.clear();
 }
 
+std::vector<std::string> DataLogger::headerTexts(const SiteConfiguration& site) const {
+    std::vector<std::string> headers;
+    headers.reserve(types_.size());
+    for (const auto& type : types_)
+        headers.push_back(type->headerText(site));
+    return headers;
+}
+
+void DataLogger::takeOver(DataLogger& built, const std::vector<std::string>& ownHeaders,
+                          const std::vector<std::string>& builtHeaders) {
+    for (std::size_t index = 0; index < built.types_.size() && index < builtHeaders.size();
+         ++index) {
+        DataCollectionType& stream = *built.types_[index];
+        if (const DataCollectionType* earlier =
+                sameStream(stream, builtHeaders[index], ownHeaders)) {
+            stream.continueFrom(*earlier);
+        }
+    }
+    clear();
+    types_ = std::move(built.types_);
+    built.types_.clear();
+}
+
+// Its own stream that the built one continues, or none. A file's header describes the rows
+// below it, so a stream whose header would change begins a new file as a new stream.
+const DataCollectionType* DataLogger::sameStream(const DataCollectionType& built,
+                                                 const std::string& builtHeader,
+                                                 const std::vector<std::string>& ownHeaders) const {
+    if (built.boundChannel() == nullptr)
+        return nullptr;
+    for (std::size_t index = 0; index < types_.size() && index < ownHeaders.size(); ++index) {
+        const DataCollectionType& own = *types_[index];
+        if (own.boundChannel() == built.boundChannel() && own.id() == built.id() &&
+            own.typeName() == built.typeName()) {
+            return ownHeaders[index] == builtHeader ? &own : nullptr;
+        }
+    }
+    return nullptr;
+}
+
 // A stream built anew by a configuration load goes on from the last row of the stream with
 // its ID, so that a load never lets a second be recorded twice.
 void DataLogger::carryOverLastRow(DataCollectionType& stream) const {

@@ -31,6 +31,18 @@ class DataLogger {
     void resetStatuses();
     void clear();
 
+    // The header each stream's next data file would begin with, in list order, at the site's
+    // clock: a reload compares the headers of both configurations at one instant.
+    std::vector<std::string> headerTexts(const SiteConfiguration& site) const;
+    // Puts the streams of `built` (a configuration just loaded, bound to the channels of the
+    // devices now configured) in place of its own, which are destroyed; `built` is left empty.
+    // A built stream that records what one of its own recorded (same ID, type and channel
+    // object) under the same header goes on with that stream's file, last row and status, so
+    // that a reload which leaves it alone costs it nothing. The headers are in list order, of
+    // its own streams and of the built ones, taken at one instant.
+    void takeOver(DataLogger& built, const std::vector<std::string>& ownHeaders,
+                  const std::vector<std::string>& builtHeaders);
+
     // One pass of data file writing at the site's clock: a row for every stream whose
     // sample interval divides the second into the hour. Always true.
     bool writeTick(const SiteConfiguration& site);
@@ -38,6 +50,9 @@ class DataLogger {
   private:
     void writeStream(DataCollectionType& stream, const SiteConfiguration& site);
     void carryOverLastRow(DataCollectionType& stream) const;
+    const DataCollectionType* sameStream(const DataCollectionType& built,
+                                         const std::string& builtHeader,
+                                         const std::vector<std::string>& ownHeaders) const;
 
     std::vector<std::unique_ptr<DataCollectionType>> types_;
     // The last row time of every stream ID that a configuration load has ended.

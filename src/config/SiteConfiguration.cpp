@@ -40,23 +40,54 @@ SiteConfiguration& programSite() {
 bool SiteConfiguration::loadConfiguration() {
     configFilePath_ = confDirectory + configFileName;
     configFileTime_ = platform::fileStateText(configFilePath_);
-    modeController.devices.clear();
-    modeController.dataLogger.clear();
-
     std::optional<TextReader> reader = TextReader::open(configFilePath_);
     if (!reader) {
+        modeController.devices.clear();
+        modeController.dataLogger.clear();
+        loaded_ = false;
         logEvent(LogLevel::ERROR, "Cannot open Site Configuration file: " + configFilePath_);
         return false;
     }
     return loadFrom(*reader);
 }
 
+// The new devices and streams are built aside, while the ones in place keep their devices
+// connected, and are then put in place of them. The headers are compared at one instant, the
+// controller's clock, since each holds the time its file begins.
 bool SiteConfiguration::loadFrom(TextReader& reader) {
-    modeController.devices.clear();
-    modeController.dataLogger.clear();
+    const std::vector<std::string> headersBefore =
+        loaded_ ? modeController.dataLogger.headerTexts(*this) : std::vector<std::string>{};
+    DeviceRegistry devices;
+    DataLogger streams;
     siteMetaData_.clear();
     registerSiteKeywords();
+    const bool accepted = readLines(reader, devices, streams) && checkIds(streams) &&
+                          checkIdCharacters(streams) && checkIdLengths(streams) &&
+                          checkPorts(devices);
+    install(devices, streams, accepted && loaded_, headersBefore);
+    loaded_ = accepted;
+    return accepted;
+}
 
+// Whatever was built is put in place, also after a failure (nothing runs it then). Unless
+// what it leaves alone is kept, the devices and streams in place go first, so a failed load
+// releases their ports. The devices no longer needed go last, once no stream points at them.
+void SiteConfiguration::install(DeviceRegistry& devices, DataLogger& streams, bool keepUnchanged,
+                                const std::vector<std::string>& headersBefore) {
+    ModeController& controller = modeController;
+    if (!keepUnchanged) {
+        controller.devices.clear();
+        controller.dataLogger.clear();
+    }
+    controller.devices.takeOver(devices);
+    const std::vector<std::string> builtHeaders =
+        keepUnchanged ? streams.headerTexts(*this) : std::vector<std::string>{};
+    controller.dataLogger.takeOver(streams, headersBefore, builtHeaders);
+    devices.clear();
+}
+
+bool SiteConfiguration::readLines(TextReader& reader, DeviceRegistry& devices,
+                                  DataLogger& streams) {
     MetaDataEntry item;
     while (!reader.atEnd()) {
         if (!readNameValue(reader, item))
@@ -65,16 +96,16 @@ bool SiteConfiguration::loadFrom(TextReader& reader) {
         if (namesEqual(item.name, "SITE")) {
             lineAccepted = setSiteValue(item) && readSiteLine(reader);
         } else if (namesEqual(item.name, "DEVICE")) {
-            lineAccepted = readDeviceLine(reader, item);
+            lineAccepted = readDeviceLine(reader, item, devices);
         } else if (namesEqual(item.name, "CHANNEL")) {
-            lineAccepted = readChannelLine(reader, item);
+            lineAccepted = readChannelLine(reader, item, devices, streams);
         } else {
             logEvent(LogLevel::ERROR, "Invalid configuration keyword: " + item.name);
         }
         if (!lineAccepted)
             return false;
     }
-    return checkIds() && checkIdCharacters() && checkIdLengths() && checkPorts();
+    return true;
 }
 
 bool SiteConfiguration::configurationChanged() const {
@@ -128,8 +159,9 @@ bool SiteConfiguration::readSiteLine(TextReader& reader) {
     return true;
 }
 
-bool SiteConfiguration::readDeviceLine(TextReader& reader, const MetaDataEntry& devicePair) {
-    PhysicalDevice* device = modeController.devices.addDevice(devicePair.value, "");
+bool SiteConfiguration::readDeviceLine(TextReader& reader, const MetaDataEntry& devicePair,
+                                       DeviceRegistry& devices) {
+    PhysicalDevice* device = devices.addDevice(devicePair.value, "");
     if (device == nullptr) {
         logEvent(LogLevel::ERROR, devicePair.value + " No such Physical Device type is defined");
         return false;
@@ -144,8 +176,9 @@ bool SiteConfiguration::readDeviceLine(TextReader& reader, const MetaDataEntry& 
     return true;
 }
 
-bool SiteConfiguration::readChannelLine(TextReader& reader, const MetaDataEntry& channelPair) {
-    PhysicalDevice* device = modeController.devices.lastDevice();
+bool SiteConfiguration::readChannelLine(TextReader& reader, const MetaDataEntry& channelPair,
+                                        const DeviceRegistry& devices, DataLogger& streams) {
+    PhysicalDevice* device = devices.lastDevice();
     if (device == nullptr) {
         logEvent(LogLevel::ERROR, "Config file has defined a channel before a device");
         return false;
@@ -157,7 +190,7 @@ bool SiteConfiguration::readChannelLine(TextReader& reader, const MetaDataEntry&
         logEvent(LogLevel::ERROR, "Invalid, 'DataType' expected in config file");
         return false;
     }
-    DataCollectionType* type = modeController.dataLogger.createType(item.value);
+    DataCollectionType* type = streams.createType(item.value);
     if (type == nullptr) {
         logEvent(LogLevel::FATAL,
                  "Software Error: Could not allocate Measurement Type " + item.value);
@@ -193,8 +226,7 @@ bool SiteConfiguration::readChannelLine(TextReader& reader, const MetaDataEntry&
 
 // Every pair of streams, earlier against later: an empty ID is reported and passed over;
 // two equal IDs fail the load, since the ID names the stream's data files.
-bool SiteConfiguration::checkIds() const {
-    const DataLogger& streams = modeController.dataLogger;
+bool SiteConfiguration::checkIds(const DataLogger& streams) {
     for (int earlier = 0; earlier < streams.count(); ++earlier) {
         const std::string id = streams.typeAt(earlier)->id();
         for (int later = earlier + 1; later < streams.count(); ++later) {
@@ -209,8 +241,7 @@ bool SiteConfiguration::checkIds() const {
     return true;
 }
 
-bool SiteConfiguration::checkIdCharacters() const {
-    const DataLogger& streams = modeController.dataLogger;
+bool SiteConfiguration::checkIdCharacters(const DataLogger& streams) {
     for (int index = 0; index < streams.count(); ++index) {
         const std::string id = streams.typeAt(index)->id();
         for (char c : id) {
@@ -225,8 +256,7 @@ bool SiteConfiguration::checkIdCharacters() const {
 
 // The longest data file name a stream makes: its date, a start tag and its ID. A name the
 // file system cannot hold would be neither written nor copied nor handed over.
-bool SiteConfiguration::checkIdLengths() const {
-    const DataLogger& streams = modeController.dataLogger;
+bool SiteConfiguration::checkIdLengths(const DataLogger& streams) {
     for (int index = 0; index < streams.count(); ++index) {
         const std::string id = streams.typeAt(index)->id();
         if (!platform::nameFitsWithTemporaries("YYYYMMDD_HHMMSS_" + id + ".csv")) {
@@ -237,8 +267,7 @@ bool SiteConfiguration::checkIdLengths() const {
     return true;
 }
 
-bool SiteConfiguration::checkPorts() const {
-    const DeviceRegistry& devices = modeController.devices;
+bool SiteConfiguration::checkPorts(const DeviceRegistry& devices) {
     for (int index = 0; index < devices.count(); ++index) {
         if (devices.deviceAt(index)->port() == "COM*" && devices.count() > 1) {
             logEvent(LogLevel::ERROR, "COM* is ONLY okay if it is the only device in the system");

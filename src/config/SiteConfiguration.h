@@ -27,11 +27,15 @@ class SiteConfiguration {
     const std::string confDirectory = "..\\Conf\\";
     const std::string toSendDirectory = "..\\ToSend\\";
 
-    // Reads and checks ..\Conf\TORVEN_config.txt, building the devices and streams anew; every
-    // problem is logged at ERROR. True when the whole file was accepted.
+    // Reads and checks ..\Conf\TORVEN_config.txt; every problem is logged at ERROR. True when
+    // the whole file was accepted.
     bool loadConfiguration();
     // The load from an opened configuration: the devices, streams and site metadata are
-    // built anew from reader's items and checked, with every problem logged at ERROR.
+    // built from reader's items and checked, with every problem logged at ERROR. After an
+    // accepted load, the next accepted one keeps what it leaves alone: a device on an
+    // unchanged DEVICE line stays connected, and a stream that records the same channel
+    // under the same header goes on with its data file. A load that fails releases the
+    // devices and streams of the one before.
     bool loadFrom(TextReader& reader);
     // True when the file's state text differs from the one taken at the last load.
     bool configurationChanged() const;
@@ -53,17 +57,24 @@ class SiteConfiguration {
 
   private:
     void registerSiteKeywords();
+    bool readLines(TextReader& reader, DeviceRegistry& devices, DataLogger& streams);
     bool readSiteLine(TextReader& reader);
-    bool readDeviceLine(TextReader& reader, const MetaDataEntry& devicePair);
-    bool readChannelLine(TextReader& reader, const MetaDataEntry& channelPair);
+    static bool readDeviceLine(TextReader& reader, const MetaDataEntry& devicePair,
+                               DeviceRegistry& devices);
+    static bool readChannelLine(TextReader& reader, const MetaDataEntry& channelPair,
+                                const DeviceRegistry& devices, DataLogger& streams);
     bool setSiteValue(const MetaDataEntry& item);
-    bool checkIds() const;
-    bool checkIdCharacters() const;
-    bool checkIdLengths() const;
-    bool checkPorts() const;
+    static bool checkIds(const DataLogger& streams);
+    static bool checkIdCharacters(const DataLogger& streams);
+    static bool checkIdLengths(const DataLogger& streams);
+    static bool checkPorts(const DeviceRegistry& devices);
+    void install(DeviceRegistry& devices, DataLogger& streams, bool keepUnchanged,
+                 const std::vector<std::string>& headersBefore);
 
     std::string configFileTime_;
     std::string configFilePath_;
+    // The devices and streams in place come from an accepted load.
+    bool loaded_ = false;
     MetaDataList siteMetaData_;
     std::vector<std::pair<std::string, const MetaDataList*>> metaDataCatalogue_;
 };

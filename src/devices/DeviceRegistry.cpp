@@ -94,6 +94,32 @@ void reportLinkState(PhysicalDevice& device, bool linkUp, bool lossesLogged) {
     }
 }
 
+bool sameDefinition(const PhysicalDevice& left, const PhysicalDevice& right) {
+    return left.typeName() == right.typeName() && left.port() == right.port();
+}
+
+// The streams bound to the channels of `from` become those of `to`, channel by channel; a
+// channel of `to` that no stream of `from` records is left unbound.
+void moveBindings(PhysicalDevice& from, PhysicalDevice& to) {
+    for (std::int32_t number = 1; number <= to.channelCount(); ++number) {
+        DeviceChannel* source = from.channel(number);
+        DataCollectionType* stream = source ? source->collectionType() : nullptr;
+        if (source != nullptr)
+            source->setCollectionType(nullptr);
+        if (stream == nullptr || !stream->bindChannel(to, number)) {
+            if (DeviceChannel* target = to.channel(number))
+                target->setCollectionType(nullptr);
+        }
+    }
+}
+
+void unbindChannels(PhysicalDevice& device) {
+    for (std::int32_t number = 1; number <= device.channelCount(); ++number) {
+        if (DeviceChannel* channel = device.channel(number))
+            channel->setCollectionType(nullptr);
+    }
+}
+
 }  // namespace
 
 DeviceRegistry::~DeviceRegistry() {
@@ -319,6 +345,32 @@ void DeviceRegistry::clear() {
         entry.device.reset();
     }
     devices_.clear();
+}
+
+void DeviceRegistry::takeOver(DeviceRegistry& built) {
+    std::vector<Entry> own = std::move(devices_);
+    devices_.clear();
+    std::vector<Entry> unneeded;
+    for (Entry& twin : built.devices_) {
+        const auto kept = std::find_if(own.begin(), own.end(), [&twin](const Entry& entry) {
+            return entry.device && sameDefinition(*entry.device, *twin.device);
+        });
+        if (kept == own.end()) {
+            devices_.push_back(std::move(twin));
+            continue;
+        }
+        moveBindings(*twin.device, *kept->device);
+        devices_.push_back(std::move(*kept));
+        unneeded.push_back(std::move(twin));
+    }
+    // Taken entries were moved from and hold no device any more.
+    for (Entry& entry : own) {
+        if (!entry.device)
+            continue;
+        unbindChannels(*entry.device);
+        unneeded.push_back(std::move(entry));
+    }
+    built.devices_ = std::move(unneeded);
 }
 
 std::string DeviceRegistry::scanAllDeviceTypes() {

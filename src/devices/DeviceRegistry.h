@@ -71,6 +71,13 @@ class DeviceRegistry {
     void disconnectAll();
     // Disconnects and destroys every device.
     void clear();
+    // Puts the devices of `built` (a configuration just loaded), in its order, in place of its
+    // own. One of its own devices of the same type on the same port text stays instead of its
+    // built twin: connected as it is, with its reconnection history, its channels bound to
+    // the streams of the twin's channels and the others unbound. `built` is left holding the
+    // devices no longer needed, unbound, to disconnect and destroy them when it goes; until
+    // then the channels that streams of the earlier configuration point at stay alive.
+    void takeOver(DeviceRegistry& built);
 
     // Probes the ports with a short-lived device of every supported type, one report line
     // per type: "<type>: <result>\n". The configured devices are not touched.

@@ -71,15 +71,15 @@ TEST_F(ConfigurationReloadTest, EditsWhileCalibratingRedrawAndABrokenFileWaits) 
     EXPECT_TRUE(dataFiles("Data").empty());
 }
 
-// An edit of a comment while collecting: the devices are built anew and connect again, which
-// is neither a loss nor a return, and the streams go on with new files.
+// An edit of the site while collecting: every stream goes on in a new file under its new
+// header, which is neither a loss nor a return.
 TEST_F(ConfigurationReloadTest, AReloadWhileCollectingLogsNoLossAndNoReturn) {
     plugDevice(1, deviceVolts);
     writeConfig(twoStreams);
     startMonitor();
     ASSERT_TRUE(statusScreenShows("DATALOG", {channelRow(deviceField("COM1"), 1, "NR1_000123",
                                                          shownValues[0], "LOGGING", 1)}));
-    writeConfig("# edited\n" + twoStreams);
+    writeConfig(twoStreams + "SITE = Test Ridge East\n");
     ASSERT_TRUE(eventually([&] { return dataFiles("tmp").size() == 4; }, screenTimeout))
         << "each stream begins a second file after the load";
     ASSERT_TRUE(clockAdvances(2));

@@ -15,6 +15,7 @@
 #include "config/NameValueReader.h"
 #include "config/SiteConfiguration.h"
 #include "config/TextReader.h"
+#include "devices/DeviceChannel.h"
 #include "eventlog/EventLog.h"
 #include "fuzz/FuzzTarget.h"
 
@@ -80,6 +81,8 @@ void checkAccepted(const SiteConfiguration& site) {
         for (const char c : id)
             check(isValidIdCharacter(c), "an ID can name a file");
         check(stream.boundChannel() != nullptr, "a stream records a channel");
+        check(stream.boundChannel()->collectionType() == &stream,
+              "the channel links back to its stream, also after a reload");
         check(stream.headerText(site).ends_with("\n"), "a header ends its last line");
     }
 }

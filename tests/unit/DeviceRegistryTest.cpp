@@ -481,6 +481,33 @@ TEST(DeviceRegistryTest, DevicesTriedTogetherNeedOneAttemptsTimeAndLogInConfigur
     EXPECT_EQ(station.eventLogMessages(), returns);
 }
 
+// A device on an unchanged line stays, connected or lost as it was, at its new position; a
+// lost one that comes back is a return, a new one's first connection is not.
+TEST_F(ReconnectionTest, ATakeOverKeepsTheDevicesOfUnchangedLinesWithTheirState) {
+    FakeDevice* kept = add("COM1");
+    FakeDevice* lost = add("COM3");
+    add("COM4")->forceConnected(true);
+    kept->forceConnected(true);
+    dropOut(lost);
+    Fakes built;
+    built.add("COM3");
+    built.add("COM1");
+    FakeDevice* added = built.add("COM5");
+    fakes.registry.takeOver(built.registry);
+    EXPECT_EQ(built.registry.count(), 3) << "the twins and the removed device are left over";
+    built.registry.clear();
+
+    ASSERT_EQ(fakes.registry.count(), 3);
+    EXPECT_EQ(fakes.registry.deviceAt(0), lost);
+    EXPECT_EQ(fakes.registry.deviceAt(1), kept);
+    EXPECT_EQ(fakes.registry.deviceAt(2), added);
+    pass();
+    EXPECT_EQ(kept->connectCalls() + kept->disconnectCalls(), 0);
+    EXPECT_TRUE(added->isConnected());
+    EXPECT_EQ(station.eventLogMessages(),
+              std::vector<std::string>{"FAKE-194 on port COM3 has returned online"});
+}
+
 TEST(DeviceRegistryTest, DisconnectAllAndClearDisconnectEveryDevice) {
     Fakes fakes;
     FakeDevice* first = fakes.add("COM1");
