@@ -96,8 +96,12 @@ int Console::pollKey() {
 }
 
 int Console::waitForKey() {
-    print("Press a key to continue...");
+    promptForKey();
     return waitForAnyKey();
+}
+
+void Console::promptForKey() {
+    print("Press a key to continue...");
 }
 
 // The program lock is let go while waiting, so that Control-C can end the program meanwhile.

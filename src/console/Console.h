@@ -74,6 +74,8 @@ class Console {
     int pollKey();
     // Prints "Press a key to continue..." and waits for one whole key press.
     int waitForKey();
+    // Prints "Press a key to continue..." only, for a screen whose key comes from pollKey.
+    void promptForKey();
     // Waits for one whole key press without a prompt; 0 at end of input.
     int waitForAnyKey();
 

@@ -147,12 +147,14 @@ void showChannelStatus(SiteConfiguration& site) {
     }
 }
 
-void showDeviceScan(SiteConfiguration& site) {
-    Console& console = site.console;
+void showDeviceScanHeading(Console& console) {
     console.print("\nSupported Devices:\n");
     console.printf("%s\n", DeviceFactory::supportedDeviceTypes().c_str());
     console.print("\nDevices / Ports:\nScanning...\r");
-    console.printf("%s\n", DeviceRegistry::scanAllDeviceTypes().c_str());
+}
+
+void showDeviceScanReport(Console& console, const std::string& report) {
+    console.printf("%s\n", report.c_str());
 }
 
 }  // namespace torven

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace torven {
 
 class Console;
@@ -15,7 +17,10 @@ void showMenuLine(Console& console);
 void showSiteTable(SiteConfiguration& site);
 // The fields that change from pass to pass: the time, connection states, values, statuses.
 void showChannelStatus(SiteConfiguration& site);
-// The supported device types and the result of a port scan.
-void showDeviceScan(SiteConfiguration& site);
+// The head of the port-scan screen (after a clear screen): the supported device types and
+// "Scanning...", which the report overwrites.
+void showDeviceScanHeading(Console& console);
+// The report of a port scan, under the heading.
+void showDeviceScanReport(Console& console, const std::string& report);
 
 }  // namespace torven

@@ -1,9 +1,12 @@
 #include "shell/MenuLoop.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "config/SiteConfiguration.h"
 #include "console/StatusDisplay.h"
+#include "devices/DeviceRegistry.h"
 #include "platform/ProgramLock.h"
 #include "shell/Program.h"
 
@@ -25,8 +28,8 @@ enum class MenuResult { Stay, Quit };
 
 class MenuLoop {
   public:
-    MenuLoop(SiteConfiguration& site, DataLoggingMode startMode)
-        : site_(site), console_(site.console), requested_(startMode) {}
+    MenuLoop(SiteConfiguration& site, DataLoggingMode startMode, ScanScreen::Probe probe)
+        : site_(site), console_(site.console), requested_(startMode), probe_(std::move(probe)) {}
 
     void run() {
         step(requested_);
@@ -36,20 +39,41 @@ class MenuLoop {
     }
 
   private:
+    // While the scan screen stands, the cycle goes on as ever (passes, rows, hand-over, dumps
+    // of the screen as it stands, reloads); only the status display is not drawn over it, and
+    // the keys are the scan screen's, so Q cannot end the loop before the probe has finished.
     MenuResult cycle() {
-        if (const int key = console_.pollKey(); key != 0) {
-            if (handleKey(key) == MenuResult::Quit)
-                return MenuResult::Quit;
+        const int key = console_.pollKey();
+        if (scanScreen_) {
+            if (scanScreen_->isOver(key, monotonicNow()))
+                leaveScanScreen();
+        } else if (key != 0 && handleKey(key) == MenuResult::Quit) {
+            return MenuResult::Quit;
         }
         step(requested_);
-        showChannelStatus(site_);
+        if (scanScreen_) {
+            scanScreen_->showReportWhenReady(monotonicNow());
+        } else {
+            showChannelStatus(site_);
+        }
         dumpAtFiveSecondMark();
         const ModeController& controller = site_.modeController;
         platform::ProgramLock::sleepReleased(
             cycleSleepMilliseconds(controller.lastPassMilliseconds(), controller.passClockNow()));
         if (reloadConfiguration(site_))
-            showSiteTable(site_);
+            redraw();
         return MenuResult::Stay;
+    }
+
+    // After a reload, which may have put the configuration error screen up meanwhile: the new
+    // configuration's status display, or the scan screen again while it stands (leaving it
+    // draws the status display anyway).
+    void redraw() {
+        if (scanScreen_) {
+            scanScreen_->redraw();
+        } else {
+            showSiteTable(site_);
+        }
     }
 
     MenuResult handleKey(int key) {
@@ -118,11 +142,16 @@ class MenuLoop {
 
     void scanForDevices() {
         console_.clearScreen();
-        showDeviceScan(site_);
-        console_.waitForKey();
+        scanScreen_.emplace(console_, probe_);
+    }
+
+    void leaveScanScreen() {
+        scanScreen_.reset();
         step(requested_);
         showSiteTable(site_);
     }
+
+    std::int64_t monotonicNow() const { return site_.modeController.monotonicMilliseconds(); }
 
     void rejectChoice() {
         console_.setAlertColours();
@@ -150,8 +179,11 @@ class MenuLoop {
     SiteConfiguration& site_;
     Console& console_;
     DataLoggingMode requested_;
+    ScanScreen::Probe probe_;
     bool menuActive_ = false;
     bool dumpDone_ = false;
+    // Present while the port-scan screen stands.
+    std::optional<ScanScreen> scanScreen_;
 };
 
 }  // namespace
@@ -165,7 +197,11 @@ int cycleSleepMilliseconds(std::int64_t lastPassMilliseconds, std::int64_t nowMi
 }
 
 void runMenuLoop(SiteConfiguration& site, DataLoggingMode startMode) {
-    MenuLoop(site, startMode).run();
+    runMenuLoop(site, startMode, DeviceRegistry::scanAllDeviceTypes);
+}
+
+void runMenuLoop(SiteConfiguration& site, DataLoggingMode startMode, ScanScreen::Probe probe) {
+    MenuLoop(site, startMode, std::move(probe)).run();
 }
 
 }  // namespace torven

@@ -6,6 +6,7 @@
 
 #include "config/SiteConfiguration.h"
 #include "console/StatusDisplay.h"
+#include "devices/DeviceRegistry.h"
 #include "support/FakeDevice.h"
 #include "support/FakeStream.h"
 #include "support/ScratchStation.h"
@@ -253,7 +254,9 @@ TEST_F(StatusDisplayTest, TheSiteTableBeginsWithTheTitle) {
 
 TEST_F(StatusDisplayTest, TheScanScreenListsTheSupportedTypesAndThePortScan) {
     site.console.clearScreen();
-    showDeviceScan(site);
+    showDeviceScanHeading(site.console);
+    EXPECT_EQ(row(5), padded("Scanning...", 80));
+    showDeviceScanReport(site.console, DeviceRegistry::scanAllDeviceTypes());
 
     EXPECT_EQ(row(1), padded("Supported Devices:", 80));
     EXPECT_EQ(row(2), padded("DI-194RS", 80));
