@@ -16,13 +16,13 @@ constexpr std::string_view kDefaultEntries[] = {"3:silent", "5:flap:10", "7:nofr
 // 15 s) of the old day, and a step forward once the clock is past its last row again.
 constexpr std::string_view kDefaultStationEvents =
     "nodata@15:8,nosend@25:6,clock@35:-2,clock@45:+5,midnight@60,clock@65:-25,clock@100:+3";
-// The monitor's own events, in stretches where rows are owed and no other event runs (after
-// the step back at 65 s nothing is owed until the clock is past its last row again, at 90 s).
-constexpr std::string_view kDefaultReload = "reload@33";
+// The monitor's own events, in stretches where rows are owed and no other event runs (a
+// second either side of a clock step owes nothing, and after the step back at 65 s nothing is
+// owed until the clock is past its last row again, at about 90 s).
 constexpr std::string_view kDefaultDropTiming = "drop@38:";
 constexpr std::string_view kDefaultDropSeconds = ":5";
 constexpr int kDefaultDropCount = 3;
-constexpr std::string_view kDefaultKeys = "scan@50:4,calibrate@92:6";
+constexpr std::string_view kDefaultMonitorEvents = "reload@47,scan@55:4,calibrate@92:6";
 // A key left for the port scan's result screen when the entry names no time.
 constexpr int kScanKeySeconds = 5;
 // Two keys of a menu choice (Escape, then the letter once the monitor has taken Escape).
@@ -317,14 +317,14 @@ std::string FaultSchedule::defaultText(int deviceCount) {
         text += std::string(entry) + ",";
         --healthy;
     }
-    text += std::string(kDefaultStationEvents) + "," + std::string(kDefaultReload);
+    text += std::string(kDefaultStationEvents) + ",";
     // One healthy device at least stays up beside the drop.
     const int dropped = std::min(kDefaultDropCount, healthy - 1);
     if (dropped > 0) {
-        text += "," + std::string(kDefaultDropTiming) + std::to_string(dropped) +
-                std::string(kDefaultDropSeconds);
+        text += std::string(kDefaultDropTiming) + std::to_string(dropped) +
+                std::string(kDefaultDropSeconds) + ",";
     }
-    return text + "," + std::string(kDefaultKeys);
+    return text + std::string(kDefaultMonitorEvents);
 }
 
 std::string FaultSchedule::describe(int device) const {

@@ -31,7 +31,8 @@ std::string secondsText(int seconds) {
 }  // namespace
 
 MonitorEvents::MonitorEvents(const FaultSchedule& schedule, std::string configuration)
-    : reloads_(schedule.reloads()),
+    : deviceCount_(schedule.deviceCount()),
+      reloads_(schedule.reloads()),
       configuration_(std::move(configuration)),
       drops_(schedule.drops()) {
     for (const PortScan& scan : schedule.scans()) {

@@ -37,6 +37,7 @@ class MonitorEvents {
     // From each silencing of the device to its answering again.
     std::vector<RealSpan> silentSpans(int device) const;
     bool dropped(int device) const;
+    int deviceCount() const { return deviceCount_; }
 
   private:
     enum class Mark { None, CalibrationBegins, CalibrationEnds };
@@ -60,6 +61,7 @@ class MonitorEvents {
                     std::vector<std::unique_ptr<sim::Di194RsSimulator>>& simulators,
                     std::vector<StationEvent>& events);
 
+    int deviceCount_;
     std::vector<int> reloads_;
     std::size_t nextReload_ = 0;
     std::string configuration_;

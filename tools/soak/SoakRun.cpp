@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -73,6 +74,12 @@ std::string readWhole(const fs::path& path) {
 // "+N" or "-N", as libfaketime reads an offset in seconds from the real time.
 std::string offsetText(std::int64_t offset) {
     return (offset < 0 ? "" : "+") + std::to_string(offset);
+}
+
+std::string formatSeconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", seconds);
+    return text;
 }
 
 std::string clockText(double epoch) {
@@ -512,6 +519,23 @@ std::vector<RealSpan> deviceSpans(const Observation& seen, int device) {
     return spans;
 }
 
+// The spans that owe no row, among the events, so that the report tells why rows were not due.
+void addNotOwedEvents(const Observation& seen, SoakResult& result) {
+    const auto since = [&seen](double t) { return t - seen.collectionBegan; };
+    for (const RealSpan& span : stationSpans(seen)) {
+        result.events.push_back({since(span.from), "no rows owed until +" +
+                                                       formatSeconds(since(span.to)) +
+                                                       " s (calibration and its slack)"});
+    }
+    for (int device = 1; device <= seen.monitorEvents->deviceCount(); ++device) {
+        for (const RealSpan& span : deviceSpans(seen, device)) {
+            result.events.push_back({since(span.from), "device " + std::to_string(device) +
+                                                           ": no rows owed until +" +
+                                                           formatSeconds(since(span.to)) + " s"});
+        }
+    }
+}
+
 // The row intervals worth measuring lie between the clock steps (after a step back the monitor
 // rightly writes nothing until its clock is past its last row again) and outside the spans
 // that owe no row.
@@ -738,6 +762,7 @@ std::optional<SoakResult> runSoak(const SoakOptions& options, const FaultSchedul
     seen.monitorEvents = &monitorEvents;
     collect(options, *monitor, simulators, *station, driver, signals, watcher, *terminal,
             monitorEvents, seen, result);
+    addNotOwedEvents(seen, result);
     for (double midnight : seen.timeline.midnights(seen.collectionBegan, seen.stopped))
         result.events.push_back(
             {midnight - seen.collectionBegan, "UTC midnight of the monitor's clock"});
