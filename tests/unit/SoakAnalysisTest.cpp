@@ -526,14 +526,14 @@ TEST(SoakFaultSchedule, RejectsBadStationEvents) {
 TEST(SoakFaultSchedule, DefaultLeavesOutDevicesBeyondTheCount) {
     const std::string events =
         "nodata@15:8,nosend@25:6,clock@35:-2,clock@45:+5,midnight@60,clock@65:-25,clock@100:+3,";
-    const std::string monitor = "reload@47,scan@55:4,calibrate@92:6";
+    const std::string monitor = "reload@48,scan@55:4,calibrate@92:6";
     EXPECT_EQ(FaultSchedule::defaultText(16),
-              "3:silent,5:flap:10,7:noframe,9:badnz," + events + "drop@38:3:5," + monitor);
+              "3:silent,5:flap:10,7:noframe,9:badnz," + events + "drop@37:3:4," + monitor);
     EXPECT_EQ(FaultSchedule::defaultText(8),
-              "3:silent,5:flap:10,7:noframe," + events + "drop@38:3:5," + monitor);
+              "3:silent,5:flap:10,7:noframe," + events + "drop@37:3:4," + monitor);
     // A healthy device always stays up beside the drop.
-    EXPECT_EQ(FaultSchedule::defaultText(4), "3:silent," + events + "drop@38:2:5," + monitor);
-    EXPECT_EQ(FaultSchedule::defaultText(2), events + "drop@38:1:5," + monitor);
+    EXPECT_EQ(FaultSchedule::defaultText(4), "3:silent," + events + "drop@37:2:4," + monitor);
+    EXPECT_EQ(FaultSchedule::defaultText(2), events + "drop@37:1:4," + monitor);
     EXPECT_EQ(FaultSchedule::defaultText(1), events + monitor);
     std::string message;
     for (int count = 1; count <= SoakPlan::kMaxDevices; ++count) {

@@ -18,11 +18,12 @@ constexpr std::string_view kDefaultStationEvents =
     "nodata@15:8,nosend@25:6,clock@35:-2,clock@45:+5,midnight@60,clock@65:-25,clock@100:+3";
 // The monitor's own events, in stretches where rows are owed and no other event runs (a
 // second either side of a clock step owes nothing, and after the step back at 65 s nothing is
-// owed until the clock is past its last row again, at about 90 s).
-constexpr std::string_view kDefaultDropTiming = "drop@38:";
-constexpr std::string_view kDefaultDropSeconds = ":5";
+// owed until the clock is past its last row again, at about 90 s). The silenced devices owe
+// rows again from 47 s, so that the reload's cost shows on them too.
+constexpr std::string_view kDefaultDropTiming = "drop@37:";
+constexpr std::string_view kDefaultDropSeconds = ":4";
 constexpr int kDefaultDropCount = 3;
-constexpr std::string_view kDefaultMonitorEvents = "reload@47,scan@55:4,calibrate@92:6";
+constexpr std::string_view kDefaultMonitorEvents = "reload@48,scan@55:4,calibrate@92:6";
 // A key left for the port scan's result screen when the entry names no time.
 constexpr int kScanKeySeconds = 5;
 // Two keys of a menu choice (Escape, then the letter once the monitor has taken Escape).

@@ -53,8 +53,8 @@ void printUsage(std::ostream& out) {
            "                    other stream's are\n"
            "    default: 3:silent,5:flap:10,7:noframe,9:badnz (less the devices beyond N),\n"
            "             nodata@15:8,nosend@25:6,clock@35:-2,clock@45:+5,midnight@60,\n"
-           "             clock@65:-25,clock@100:+3,drop@38:3:5 (fewer devices when fewer\n"
-           "             than 4 are healthy),reload@47,scan@55:4,calibrate@92:6\n"
+           "             clock@65:-25,clock@100:+3,drop@37:3:4 (fewer devices when fewer\n"
+           "             than 4 are healthy),reload@48,scan@55:4,calibrate@92:6\n"
            "  --monitor PATH   the monitor program (" TORVEN_MONITOR_PATH
            ")\n"
            "  --keep           leave the station folder under /tmp for inspection\n"
