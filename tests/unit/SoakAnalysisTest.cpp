@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -6,9 +8,11 @@
 
 #include "soak/FakedTimeline.h"
 #include "soak/FaultSchedule.h"
+#include "soak/MonitorTerminal.h"
 #include "soak/ProcessFigures.h"
 #include "soak/SoakAnalysis.h"
 #include "soak/SoakPlan.h"
+#include "support/WaitUntil.h"
 
 namespace torven::soak {
 namespace {
@@ -695,6 +699,41 @@ TEST(SoakProcessFigures, ThisProcessCanBeSampled) {
     ASSERT_TRUE(figures);
     EXPECT_GT(figures->rssKib, 0);
     EXPECT_GE(figures->cpuSeconds, 0.0);
+}
+
+TEST(SoakMonitorTerminal, KeysCountAsUnreadUntilTheProgramReadsThem) {
+    std::string message;
+    const auto terminal = MonitorTerminal::open(message);
+    ASSERT_TRUE(terminal) << message;
+    const int program = terminal->programSide();
+    // Keys one by one, unechoed, as the monitor sets its terminal.
+    termios settings{};
+    ASSERT_EQ(tcgetattr(program, &settings), 0);
+    settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    ASSERT_EQ(tcsetattr(program, TCSANOW, &settings), 0);
+    EXPECT_EQ(terminal->unread(), 0);
+    ASSERT_TRUE(terminal->type("\x1b"));
+    EXPECT_TRUE(test::waitUntil([&] { return terminal->unread() == 1; }));
+    char key = 0;
+    ASSERT_EQ(read(program, &key, 1), 1);
+    EXPECT_EQ(key, '\x1b');
+    EXPECT_EQ(terminal->unread(), 0);
+}
+
+TEST(SoakMonitorTerminal, WhatTheProgramDrawsNeverFillsTheTerminal) {
+    std::string message;
+    const auto terminal = MonitorTerminal::open(message);
+    ASSERT_TRUE(terminal) << message;
+    const int program = terminal->programSide();
+    ASSERT_EQ(fcntl(program, F_SETFL, fcntl(program, F_GETFL) | O_NONBLOCK), 0);
+    // Far more than a terminal buffers: without the drain the writes would stop for good.
+    const std::string screen(4096, 'x');
+    std::size_t written = 0;
+    EXPECT_TRUE(test::waitUntil([&] {
+        const ssize_t count = write(program, screen.data(), screen.size());
+        written += count > 0 ? static_cast<std::size_t>(count) : 0;
+        return written >= 1024 * 1024;
+    }));
 }
 
 TEST(SoakPlanTest, EveryChannelRecordedWithDistinctExactValues) {
