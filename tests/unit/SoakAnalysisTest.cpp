@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -6,9 +8,11 @@
 
 #include "soak/FakedTimeline.h"
 #include "soak/FaultSchedule.h"
+#include "soak/MonitorTerminal.h"
 #include "soak/ProcessFigures.h"
 #include "soak/SoakAnalysis.h"
 #include "soak/SoakPlan.h"
+#include "support/WaitUntil.h"
 
 namespace torven::soak {
 namespace {
@@ -181,6 +185,26 @@ TEST(SoakStreamAnalysis, GapSecondsSpanTheSampleInterval) {
     ASSERT_TRUE(figures.longestGap());
     EXPECT_EQ(figures.longestGap()->rows, 3);  // 10, 20, 30
     EXPECT_EQ(figures.longestGap()->seconds, 30);
+}
+
+TEST(SoakStreamAnalysis, SecondsLeftOutOfTheCountEndAGap) {
+    // Seconds 10 to 19 are not counted; rows are missing at 8, 9, 20 and 21.
+    std::vector<std::int64_t> window = secondsFrom(kHourStart, kHourStart + 9);
+    const auto later = secondsFrom(kHourStart + 20, kHourStart + 29);
+    window.insert(window.end(), later.begin(), later.end());
+    std::vector<std::int64_t> times;
+    for (std::int64_t t : window) {
+        if (t < kHourStart + 8 || t > kHourStart + 21)
+            times.push_back(t);
+    }
+    const StreamFigures figures = analyseStream({fileOf(rowsAt(times, "+1.000"))}, 1, window, {});
+    EXPECT_EQ(figures.due, 20);
+    EXPECT_EQ(figures.missing(), 4);
+    ASSERT_EQ(figures.gaps.size(), 2u);
+    EXPECT_EQ(figures.gaps[0].start, kHourStart + 8);
+    EXPECT_EQ(figures.gaps[0].seconds, 2);
+    EXPECT_EQ(figures.gaps[1].start, kHourStart + 20);
+    EXPECT_EQ(figures.gaps[1].rows, 2);
 }
 
 TEST(SoakStreamAnalysis, RowsFromSeveralFilesAreMergedInTimeOrder) {
@@ -505,16 +529,145 @@ TEST(SoakFaultSchedule, RejectsBadStationEvents) {
 
 TEST(SoakFaultSchedule, DefaultLeavesOutDevicesBeyondTheCount) {
     const std::string events =
-        "nodata@15:8,nosend@25:6,clock@35:-2,clock@45:+5,midnight@60,clock@65:-25,clock@100:+3";
-    EXPECT_EQ(FaultSchedule::defaultText(16), "3:silent,5:flap:10,7:noframe,9:badnz," + events);
-    EXPECT_EQ(FaultSchedule::defaultText(8), "3:silent,5:flap:10,7:noframe," + events);
-    EXPECT_EQ(FaultSchedule::defaultText(4), "3:silent," + events);
-    EXPECT_EQ(FaultSchedule::defaultText(2), events);
+        "nodata@15:8,nosend@25:6,clock@35:-2,clock@45:+5,midnight@60,clock@65:-25,clock@100:+3,";
+    const std::string monitor = "reload@48,scan@55:4,calibrate@92:6";
+    EXPECT_EQ(FaultSchedule::defaultText(16),
+              "3:silent,5:flap:10,7:noframe,9:badnz," + events + "drop@37:3:4," + monitor);
+    EXPECT_EQ(FaultSchedule::defaultText(8),
+              "3:silent,5:flap:10,7:noframe," + events + "drop@37:3:4," + monitor);
+    // A healthy device always stays up beside the drop.
+    EXPECT_EQ(FaultSchedule::defaultText(4), "3:silent," + events + "drop@37:2:4," + monitor);
+    EXPECT_EQ(FaultSchedule::defaultText(2), events + "drop@37:1:4," + monitor);
+    EXPECT_EQ(FaultSchedule::defaultText(1), events + monitor);
     std::string message;
     for (int count = 1; count <= SoakPlan::kMaxDevices; ++count) {
         EXPECT_TRUE(FaultSchedule::parse(FaultSchedule::defaultText(count), count, message))
             << count << ": " << message;
     }
+}
+
+TEST(SoakFaultSchedule, ReadsTheMonitorsOwnEvents) {
+    std::string message;
+    const auto schedule = FaultSchedule::parse(
+        "calibrate@90:6,reload@40,scan@50,reload@20,scan@70:3,scan@100:stay,drop@30:2:5,3:silent",
+        6, message);
+    ASSERT_TRUE(schedule) << message;
+    EXPECT_EQ(schedule->reloads(), (std::vector<int>{20, 40}));
+    ASSERT_EQ(schedule->scans().size(), 3u);
+    EXPECT_EQ(schedule->scans()[0].keySeconds, 5);
+    EXPECT_EQ(schedule->scans()[1].keySeconds, 3);
+    EXPECT_FALSE(schedule->scans()[2].keySeconds);
+    ASSERT_EQ(schedule->calibrations().size(), 1u);
+    EXPECT_EQ(schedule->calibrations()[0].seconds, 6);
+    ASSERT_EQ(schedule->drops().size(), 1u);
+    EXPECT_EQ(schedule->drops()[0].seconds, 5);
+    EXPECT_EQ(schedule->drops()[0].devices, (std::vector<int>{6, 5}));
+}
+
+TEST(SoakFaultSchedule, DropsTakeHealthyDevicesFromTheTopAndNeverTwiceAtOnce) {
+    struct Case {
+        const char* text;
+        int devices;
+        std::vector<std::vector<int>> expected;  // the devices of each drop, in time order
+    };
+    const Case cases[] = {
+        {"drop@40:3:5", 16, {{16, 15, 14}}},
+        {"16:silent,15:flap:10,drop@40:3:5", 16, {{14, 13, 12}}},
+        {"drop@40:2:5,drop@42:2:5", 4, {{4, 3}, {2, 1}}},
+        {"drop@40:2:5,drop@45:2:5", 4, {{4, 3}, {4, 3}}},  // the first is over by then
+        {"drop@40:4:5", 4, {{4, 3, 2, 1}}},
+    };
+    for (const Case& c : cases) {
+        std::string message;
+        const auto schedule = FaultSchedule::parse(c.text, c.devices, message);
+        ASSERT_TRUE(schedule) << c.text << ": " << message;
+        std::vector<std::vector<int>> chosen;
+        for (const SimultaneousDrop& drop : schedule->drops())
+            chosen.push_back(drop.devices);
+        EXPECT_EQ(chosen, c.expected) << c.text;
+    }
+}
+
+TEST(SoakFaultSchedule, RejectsBadMonitorEvents) {
+    for (const char* bad :
+         {"reload@40:2", "reload@", "scan@50:0", "scan@50:x", "scan@50:4:1", "calibrate@90",
+          "calibrate@90:0", "calibrate@90:6:1", "drop@40:3", "drop@40:0:5", "drop@40:3:0",
+          "drop@40:5:5", "3:silent,drop@40:4:5", "drop@40:3:5,drop@41:2:5",
+          "calibrate@90:6,scan@95", "scan@50:4,calibrate@55:6", "scan@50:stay,calibrate@200:6",
+          "calibrate@90:6,calibrate@97:6"}) {
+        std::string message;
+        EXPECT_FALSE(FaultSchedule::parse(bad, 4, message)) << bad;
+        EXPECT_FALSE(message.empty()) << bad;
+    }
+}
+
+TEST(SoakNotOwed, SecondsTouchingASpanOweNothing) {
+    constexpr double kReal = 1000000000.0;
+    constexpr std::int64_t r = 1000000000;
+    std::vector<LivedSecond> lived;
+    for (int i = 0; i < 10; ++i)
+        lived.push_back({r + 100 + i, kReal + i});  // the faked clock runs 100 s ahead
+    struct Case {
+        const char* what;
+        std::vector<RealSpan> spans;
+        std::vector<std::int64_t> expected;
+    };
+    const Case cases[] = {
+        {"no span", {}, secondsFrom(r + 100, r + 109)},
+        {"a span inside a second takes that second",
+         {{kReal + 3.2, kReal + 3.4}},
+         {r + 100, r + 101, r + 102, r + 104, r + 105, r + 106, r + 107, r + 108, r + 109}},
+        {"a span ending where a second begins leaves that second owed",
+         {{kReal + 2.5, kReal + 5.0}},
+         {r + 100, r + 101, r + 105, r + 106, r + 107, r + 108, r + 109}},
+        {"two spans, overlapping and out of order",
+         {{kReal + 7.0, kReal + 20.0}, {kReal - 5.0, kReal + 1.0}, {kReal + 6.5, kReal + 8.0}},
+         {r + 101, r + 102, r + 103, r + 104, r + 105}},
+        {"a span beyond the seconds",
+         {{kReal + 30.0, kReal + 40.0}},
+         secondsFrom(r + 100, r + 109)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(secondsOutside(lived, c.spans), c.expected) << c.what;
+}
+
+TEST(SoakNotOwed, LivedSecondsCarryTheRealTimeTheyBegan) {
+    constexpr double kReal = 1000000000.0;
+    constexpr std::int64_t r = 1000000000;
+    FakedTimeline timeline(50);
+    timeline.step(kReal + 3.5, 40);  // ten seconds back
+    const std::vector<LivedSecond> lived = timeline.firstLived(kReal, kReal, kReal + 16, 0);
+    ASSERT_EQ(lived.size(), 6u);
+    EXPECT_EQ(lived.front().second, r + 50);
+    EXPECT_DOUBLE_EQ(lived.front().realTime, kReal);
+    // After the step back the clock re-lives its seconds; the first new one is r + 54.
+    EXPECT_EQ(lived[4].second, r + 54);
+    EXPECT_DOUBLE_EQ(lived[4].realTime, kReal + 14);
+}
+
+TEST(SoakGrowths, WorstIntervalOnlyBetweenTheSpans) {
+    // Growths once a second, with a hole of 5 s from 10 to 15 and one of 3 s from 20 to 23.
+    std::vector<double> growths;
+    for (double t = 0.0; t <= 30.0; t += 1.0) {
+        if ((t > 10.0 && t < 15.0) || (t > 20.0 && t < 23.0))
+            continue;
+        growths.push_back(t);
+    }
+    struct Case {
+        const char* what;
+        std::vector<RealSpan> spans;
+        std::optional<double> expected;
+    };
+    const Case cases[] = {
+        {"no span", {}, 5.0},
+        {"the longest hole inside a span", {{9.5, 15.5}}, 3.0},
+        {"both holes inside spans, out of order", {{19.5, 23.5}, {9.5, 15.5}}, 1.0},
+        // The growths on both sides of a span make no interval, however short the span.
+        {"a span within the longest hole takes it out", {{12.0, 13.0}}, 3.0},
+        {"everything inside one span", {{-1.0, 40.0}}, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(worstIntervalOutside(growths, 0.0, 30.0, c.spans), c.expected) << c.what;
 }
 
 TEST(SoakFaultSchedule, FlappingStartsPluggedAndAlternates) {
@@ -546,6 +699,41 @@ TEST(SoakProcessFigures, ThisProcessCanBeSampled) {
     ASSERT_TRUE(figures);
     EXPECT_GT(figures->rssKib, 0);
     EXPECT_GE(figures->cpuSeconds, 0.0);
+}
+
+TEST(SoakMonitorTerminal, KeysCountAsUnreadUntilTheProgramReadsThem) {
+    std::string message;
+    const auto terminal = MonitorTerminal::open(message);
+    ASSERT_TRUE(terminal) << message;
+    const int program = terminal->programSide();
+    // Keys one by one, unechoed, as the monitor sets its terminal.
+    termios settings{};
+    ASSERT_EQ(tcgetattr(program, &settings), 0);
+    settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    ASSERT_EQ(tcsetattr(program, TCSANOW, &settings), 0);
+    EXPECT_EQ(terminal->unread(), 0);
+    ASSERT_TRUE(terminal->type("\x1b"));
+    EXPECT_TRUE(test::waitUntil([&] { return terminal->unread() == 1; }));
+    char key = 0;
+    ASSERT_EQ(read(program, &key, 1), 1);
+    EXPECT_EQ(key, '\x1b');
+    EXPECT_EQ(terminal->unread(), 0);
+}
+
+TEST(SoakMonitorTerminal, WhatTheProgramDrawsNeverFillsTheTerminal) {
+    std::string message;
+    const auto terminal = MonitorTerminal::open(message);
+    ASSERT_TRUE(terminal) << message;
+    const int program = terminal->programSide();
+    ASSERT_EQ(fcntl(program, F_SETFL, fcntl(program, F_GETFL) | O_NONBLOCK), 0);
+    // Far more than a terminal buffers: without the drain the writes would stop for good.
+    const std::string screen(4096, 'x');
+    std::size_t written = 0;
+    EXPECT_TRUE(test::waitUntil([&] {
+        const ssize_t count = write(program, screen.data(), screen.size());
+        written += count > 0 ? static_cast<std::size_t>(count) : 0;
+        return written >= 1024 * 1024;
+    }));
 }
 
 TEST(SoakPlanTest, EveryChannelRecordedWithDistinctExactValues) {

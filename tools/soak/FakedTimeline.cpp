@@ -58,6 +58,14 @@ std::vector<double> FakedTimeline::midnights(double from, double to) const {
 std::vector<std::int64_t> FakedTimeline::firstLivedSeconds(double begin, double from, double to,
                                                            int slack) const {
     std::vector<std::int64_t> seconds;
+    for (const LivedSecond& lived : firstLived(begin, from, to, slack))
+        seconds.push_back(lived.second);
+    return seconds;
+}
+
+std::vector<LivedSecond> FakedTimeline::firstLived(double begin, double from, double to,
+                                                   int slack) const {
+    std::vector<LivedSecond> seconds;
     double reached = fakedAt(begin);
     std::int64_t offset = offsetAt(begin);
     auto follow = [&](double segmentEnd) {
@@ -66,7 +74,7 @@ std::vector<std::int64_t> FakedTimeline::firstLivedSeconds(double begin, double 
              static_cast<double>(s) < fakedEnd; ++s) {
             const double real = static_cast<double>(s - offset);
             if (real >= from && real < to && !nearStep(s, slack))
-                seconds.push_back(s);
+                seconds.push_back({s, real});
         }
         reached = std::max(reached, fakedEnd);
     };

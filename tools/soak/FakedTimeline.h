@@ -5,6 +5,12 @@
 
 namespace torven::soak {
 
+// A second of the faked clock and the real time (seconds since the epoch) at which it began.
+struct LivedSecond {
+    std::int64_t second = 0;
+    double realTime = 0.0;
+};
+
 // The monitor's wall clock over a soak run: the real time plus the offset in force, which
 // the run changes at its clock steps. Real times are seconds since the epoch with fractions;
 // the offsets are whole seconds, so the faked seconds begin when the real ones do.
@@ -26,6 +32,8 @@ class FakedTimeline {
     // see a step a little before or after the run makes it.
     std::vector<std::int64_t> firstLivedSeconds(double begin, double from, double to,
                                                 int slack) const;
+    // The same seconds with the real times at which they began.
+    std::vector<LivedSecond> firstLived(double begin, double from, double to, int slack) const;
 
     // The real times between `from` and `to` at which the faked clock began a UTC day.
     std::vector<double> midnights(double from, double to) const;

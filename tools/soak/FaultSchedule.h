@@ -35,6 +35,30 @@ struct FolderOutage {
     int seconds = 0;
 };
 
+// The port scan typed to the monitor (Escape S) `atSecond` seconds after data collection began;
+// a key leaves its result screen `keySeconds` later, or none is typed and the screen is left
+// standing.
+struct PortScan {
+    int atSecond = 0;
+    std::optional<int> keySeconds;
+};
+
+// Calibration typed to the monitor (Escape C) at `atSecond`, and data collection again
+// (Escape D) `seconds` later.
+struct CalibrationSpell {
+    int atSecond = 0;
+    int seconds = 0;
+};
+
+// `count` healthy devices made silent at the same instant `atSecond` seconds after data
+// collection began and answering again `seconds` later; `devices` are the ones chosen.
+struct SimultaneousDrop {
+    int atSecond = 0;
+    int count = 0;
+    int seconds = 0;
+    std::vector<int> devices;
+};
+
 // What goes wrong during a soak run, written as a comma-separated list of entries:
 // - DEVICE:KIND for a simulated device, e.g. "3:silent,5:flap:10,7:noframe,9:badnz"; devices
 //   not named are healthy;
@@ -42,7 +66,12 @@ struct FolderOutage {
 //   "clock@T:+N" / "clock@T:-N" steps the monitor's clock N seconds forward or back,
 //   "midnight@T" starts the monitor's clock so that it reaches a UTC midnight at about T,
 //   "nodata@T:D" and "nosend@T:D" take Data or ToSend away for D seconds,
-//   "tmpfsdata" puts Data on another filesystem (a link to a folder under /dev/shm).
+//   "tmpfsdata" puts Data on another filesystem (a link to a folder under /dev/shm),
+//   "reload@T" rewrites the configuration with a comment line added (replaced in one step),
+//   "scan@T", "scan@T:K" or "scan@T:stay" types Escape S and a key after 5 s, after K s or never,
+//   "calibrate@T:D" types Escape C and, D seconds later, Escape D,
+//   "drop@T:N:D" silences N healthy devices at once for D seconds (the highest-numbered
+//   healthy devices that no overlapping drop has taken).
 // "none" names nothing.
 class FaultSchedule {
   public:
@@ -68,6 +97,10 @@ class FaultSchedule {
     const std::vector<FolderOutage>& folderOutages() const { return folderOutages_; }
     std::optional<int> midnightSecond() const { return midnightSecond_; }
     bool dataOnTmpfs() const { return dataOnTmpfs_; }
+    const std::vector<int>& reloads() const { return reloads_; }
+    const std::vector<PortScan>& scans() const { return scans_; }
+    const std::vector<CalibrationSpell>& calibrations() const { return calibrations_; }
+    const std::vector<SimultaneousDrop>& drops() const { return drops_; }
 
   private:
     explicit FaultSchedule(int deviceCount) : faults_(deviceCount) {}
@@ -75,12 +108,20 @@ class FaultSchedule {
     bool addClockStep(int atSecond, std::string_view step, std::string& message);
     bool addFolderOutage(std::string folder, int atSecond, std::string_view seconds,
                          std::string& message);
+    bool addMonitorEvent(std::string_view name, int atSecond,
+                         const std::vector<std::string_view>& parts, std::string& message);
+    bool keysOverlap() const;
+    bool chooseDroppedDevices(std::string& message);
 
     std::vector<DeviceFault> faults_;
     std::vector<ClockStep> clockSteps_;
     std::vector<FolderOutage> folderOutages_;
     std::optional<int> midnightSecond_;
     bool dataOnTmpfs_ = false;
+    std::vector<int> reloads_;
+    std::vector<PortScan> scans_;
+    std::vector<CalibrationSpell> calibrations_;
+    std::vector<SimultaneousDrop> drops_;
 };
 
 }  // namespace torven::soak

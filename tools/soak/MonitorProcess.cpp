@@ -50,7 +50,8 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
 
 // Runs in the child between fork and exec, so it uses async-signal-safe calls only.
 [[noreturn]] void becomeMonitor(pid_t parent, const char* program, const char* workDirectory,
-                                const char* errorFile, char* const* argv, char* const* envp) {
+                                const char* errorFile, int terminal, char* const* argv,
+                                char* const* envp) {
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -60,8 +61,8 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
     if (getppid() != parent)
         _exit(127);
     setpgid(0, 0);
-    const int input = open("/dev/null", O_RDONLY);
-    const int output = open("/dev/null", O_WRONLY);
+    const int input = terminal >= 0 ? terminal : open("/dev/null", O_RDONLY);
+    const int output = terminal >= 0 ? terminal : open("/dev/null", O_WRONLY);
     const int errors = open(errorFile, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (input < 0 || output < 0 || errors < 0 || chdir(workDirectory) != 0)
         _exit(127);
@@ -78,7 +79,7 @@ std::unique_ptr<MonitorProcess> MonitorProcess::start(const std::filesystem::pat
                                                       const std::filesystem::path& workDirectory,
                                                       const std::filesystem::path& errorFile,
                                                       const std::vector<std::string>& environment,
-                                                      std::string& message) {
+                                                      int terminal, std::string& message) {
     if (access(program.c_str(), X_OK) != 0) {
         message = "cannot run the monitor " + program.string() + ": " + std::strerror(errno);
         return nullptr;
@@ -99,8 +100,8 @@ std::unique_ptr<MonitorProcess> MonitorProcess::start(const std::filesystem::pat
         return nullptr;
     }
     if (pid == 0) {
-        becomeMonitor(parent, programText.c_str(), workText.c_str(), errorText.c_str(), argv.data(),
-                      envp.data());
+        becomeMonitor(parent, programText.c_str(), workText.c_str(), errorText.c_str(), terminal,
+                      argv.data(), envp.data());
     }
     return std::make_unique<MonitorProcess>(pid);
 }

@@ -9,18 +9,19 @@
 
 namespace torven::soak {
 
-// The monitor program under test, started in a station's bin/ folder with TZ=UTC, standard
-// input from /dev/null, the screen output thrown away and standard error kept in a file, in
+// The monitor program under test, started in a station's bin/ folder with TZ=UTC, a terminal
+// as its standard input and output (or /dev/null for both), standard error kept in a file, in
 // a process group of its own so that Control-C at the terminal reaches only the soak tool.
 // A monitor still running when this goes away gets SIGINT, and SIGKILL when it does not end.
 class MonitorProcess {
   public:
-    // `environment` holds NAME=VALUE entries the monitor gets besides this process's own.
+    // `environment` holds NAME=VALUE entries the monitor gets besides this process's own;
+    // `terminal` is the descriptor of its terminal, or -1 for none.
     static std::unique_ptr<MonitorProcess> start(const std::filesystem::path& program,
                                                  const std::filesystem::path& workDirectory,
                                                  const std::filesystem::path& errorFile,
                                                  const std::vector<std::string>& environment,
-                                                 std::string& message);
+                                                 int terminal, std::string& message);
     // Takes charge of a child process that is already running.
     explicit MonitorProcess(int pid) : pid_(pid) {}
     MonitorProcess(const MonitorProcess&) = delete;

@@ -113,10 +113,18 @@ void countDueRows(const std::vector<Row>& rows, int sampleInterval,
                   const std::vector<std::int64_t>& countedSeconds, StreamFigures& figures) {
     auto row = rows.begin();
     std::optional<Gap> open;
+    std::optional<std::int64_t> previousDue;
     for (std::int64_t t : countedSeconds) {
         if (!rowDue(t, sampleInterval))
             continue;
         ++figures.due;
+        // Seconds left out of the count (a clock step, calibration) end a gap: what is missing
+        // on either side of them is two gaps, not one across them.
+        if (open && previousDue && nextDue(*previousDue, sampleInterval) != t) {
+            figures.gaps.push_back(*open);
+            open.reset();
+        }
+        previousDue = t;
         while (row != rows.end() && row->time < t)
             ++row;
         if (row != rows.end() && row->time == t) {
@@ -314,6 +322,38 @@ std::optional<double> worstInterval(const std::vector<double>& growths, double f
             worst = std::max(worst.value_or(0.0), growth - *previous);
         previous = growth;
     }
+    return worst;
+}
+
+std::vector<std::int64_t> secondsOutside(const std::vector<LivedSecond>& lived,
+                                         const std::vector<RealSpan>& spans) {
+    std::vector<std::int64_t> seconds;
+    for (const LivedSecond& s : lived) {
+        const bool inside = std::any_of(spans.begin(), spans.end(), [&s](const RealSpan& span) {
+            return s.realTime + 1.0 > span.from && s.realTime < span.to;
+        });
+        if (!inside)
+            seconds.push_back(s.second);
+    }
+    return seconds;
+}
+
+std::optional<double> worstIntervalOutside(const std::vector<double>& growths, double from,
+                                           double to, std::vector<RealSpan> spans) {
+    std::sort(spans.begin(), spans.end(),
+              [](const RealSpan& a, const RealSpan& b) { return a.from < b.from; });
+    std::optional<double> worst;
+    const auto measure = [&](double until) {
+        if (const auto interval = worstInterval(growths, from, until))
+            worst = std::max(worst.value_or(0.0), *interval);
+    };
+    for (const RealSpan& span : spans) {
+        if (span.from >= to)
+            break;
+        measure(span.from);
+        from = std::max(from, span.to);
+    }
+    measure(to);
     return worst;
 }
 

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "soak/FakedTimeline.h"
+
 namespace torven::soak {
 
 // Seconds since the epoch of a UTC date-time text "YYYY-MM-DD hh:mm:ss"; none when the text
@@ -98,6 +100,21 @@ StreamFigures analyseStream(const std::vector<StreamFile>& files, int sampleInte
                             const std::optional<std::string>& expectedValue);
 
 // Times are seconds since the epoch with fractions, as the run measures them.
+// A stretch of real time [from, to) in which rows are not owed: the monitor in calibration, a
+// clock step, a device made silent and its way back.
+struct RealSpan {
+    double from = 0.0;
+    double to = 0.0;
+};
+// The seconds (in their order) of which no part of the real second they began lies in any of
+// the spans.
+std::vector<std::int64_t> secondsOutside(const std::vector<LivedSecond>& lived,
+                                         const std::vector<RealSpan>& spans);
+// The longest time between successive growths of a file within [from, to] outside the spans:
+// the file is measured only over each stretch between them, so that a growth before a span
+// and one after it make no interval.
+std::optional<double> worstIntervalOutside(const std::vector<double>& growths, double from,
+                                           double to, std::vector<RealSpan> spans);
 // The longest time between successive growths of a file that both fall inside [from, to];
 // none when fewer than two do.
 std::optional<double> worstInterval(const std::vector<double>& growths, double from, double to);

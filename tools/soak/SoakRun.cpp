@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -12,7 +13,9 @@
 
 #include "di194rs-sim/Di194RsSimulator.h"
 #include "soak/FakedTimeline.h"
+#include "soak/MonitorEvents.h"
 #include "soak/MonitorProcess.h"
+#include "soak/MonitorTerminal.h"
 #include "soak/RowWatcher.h"
 #include "soak/SoakStation.h"
 #include "soak/StopSignals.h"
@@ -49,6 +52,9 @@ constexpr double kEstimatedStartSeconds = 5.5;
 // Seconds of the monitor's clock next to a step that owe no row: the monitor may see the step
 // a little before or after the run makes it.
 constexpr int kStepSlack = 1;
+// Seconds either side of calibration that owe no row: leaving data collection and entering it
+// again take their time.
+constexpr double kModeSlack = 2.0;
 // The monitor's clock may differ this much from where the run put it (whole seconds, polling).
 constexpr double kClockTolerance = 3.0;
 constexpr std::int64_t kSecondsPerDay = 86400;
@@ -68,6 +74,12 @@ std::string readWhole(const fs::path& path) {
 // "+N" or "-N", as libfaketime reads an offset in seconds from the real time.
 std::string offsetText(std::int64_t offset) {
     return (offset < 0 ? "" : "+") + std::to_string(offset);
+}
+
+std::string formatSeconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", seconds);
+    return text;
 }
 
 std::string clockText(double epoch) {
@@ -398,9 +410,11 @@ void removeFaketimeLeftovers(int pid) {
     fs::remove("/dev/shm/sem.faketime_sem_" + std::to_string(pid), ignored);
 }
 
-// The monitor under libfaketime, its clock starting at `offset` from the real time.
+// The monitor under libfaketime, its clock starting at `offset` from the real time, on its
+// own terminal.
 std::unique_ptr<MonitorProcess> startMonitor(const SoakOptions& options, const SoakStation& station,
-                                             std::int64_t offset, std::string& message) {
+                                             std::int64_t offset, const MonitorTerminal& terminal,
+                                             std::string& message) {
     if (access(kFaketimeLibrary, R_OK) != 0) {
         message = std::string("cannot find ") + kFaketimeLibrary + " (Debian package faketime)";
         return nullptr;
@@ -411,7 +425,7 @@ std::unique_ptr<MonitorProcess> startMonitor(const SoakOptions& options, const S
     }
     return MonitorProcess::start(options.monitor, station.path("bin"),
                                  station.path("monitor-stderr.txt"), faketimeEnvironment(station),
-                                 message);
+                                 terminal.programSide(), message);
 }
 
 // The monitor logged the start of data collection in its own clock: far from where the run
@@ -435,6 +449,7 @@ struct Observation {
     std::vector<Flapper> flappers;
     std::vector<std::string> watchedIds;
     const RowWatcher* watcher = nullptr;
+    const MonitorEvents* monitorEvents = nullptr;
 };
 
 const std::vector<double>& growthsOf(const Observation& seen, const std::string& streamId) {
@@ -487,28 +502,61 @@ CountSpan countSpan(const std::map<std::string, StreamFiles>& files, const Obser
     return span;
 }
 
-// The row intervals worth measuring lie between the clock steps: after a step back the
-// monitor rightly writes nothing until its clock is past its last row again.
+// Calibration, with its slack: no rows are owed while the monitor is out of data collection.
+std::vector<RealSpan> stationSpans(const Observation& seen) {
+    std::vector<RealSpan> spans;
+    for (const RealSpan& spell : seen.monitorEvents->calibrationSpans())
+        spans.push_back({spell.from - kModeSlack, spell.to + kModeSlack});
+    return spans;
+}
+
+// The device's own silences, with the time it may take to come back after each.
+std::vector<RealSpan> deviceSpans(const Observation& seen, int device) {
+    std::vector<RealSpan> spans;
+    for (const RealSpan& silence : seen.monitorEvents->silentSpans(device))
+        spans.push_back(
+            {silence.from - kStepSlack, silence.to + kRecoveryGoalSeconds + kStepSlack});
+    return spans;
+}
+
+// The spans that owe no row, among the events, so that the report tells why rows were not due.
+void addNotOwedEvents(const Observation& seen, SoakResult& result) {
+    const auto since = [&seen](double t) { return t - seen.collectionBegan; };
+    for (const RealSpan& span : stationSpans(seen)) {
+        result.events.push_back({since(span.from), "no rows owed until +" +
+                                                       formatSeconds(since(span.to)) +
+                                                       " s (calibration and its slack)"});
+    }
+    for (int device = 1; device <= seen.monitorEvents->deviceCount(); ++device) {
+        for (const RealSpan& span : deviceSpans(seen, device)) {
+            result.events.push_back({since(span.from), "device " + std::to_string(device) +
+                                                           ": no rows owed until +" +
+                                                           formatSeconds(since(span.to)) + " s"});
+        }
+    }
+}
+
+// The row intervals worth measuring lie between the clock steps (after a step back the monitor
+// rightly writes nothing until its clock is past its last row again) and outside the spans
+// that owe no row.
 double worstRowInterval(const std::vector<double>& growths, CountSpan span,
-                        const FaultSchedule& schedule, const Observation& seen) {
-    double worst = 0.0;
-    double from = span.from;
+                        const FaultSchedule& schedule, const Observation& seen,
+                        std::vector<RealSpan> spans) {
     for (const ClockStep& step : schedule.clockSteps()) {
         const double at = seen.collectionBegan + step.atSecond;
-        if (at >= span.to)
-            break;
-        worst = std::max(worst, worstInterval(growths, from, at - kStepSlack).value_or(0.0));
-        from = at + std::max(0, -step.seconds) + kStepSlack + 1;
+        spans.push_back({at - kStepSlack, at + std::max(0, -step.seconds) + kStepSlack + 1});
     }
-    return std::max(worst, worstInterval(growths, from, span.to).value_or(0.0));
+    return worstIntervalOutside(growths, span.from, span.to, std::move(spans)).value_or(0.0);
 }
 
 void analyse(const SoakStation& station, const SoakPlan& plan, const FaultSchedule& schedule,
              const Observation& seen, SoakResult& result) {
     std::map<std::string, StreamFiles> files = readDataFiles(station);
     const CountSpan span = countSpan(files, seen, result);
-    const std::vector<std::int64_t> counted =
-        seen.timeline.firstLivedSeconds(seen.collectionBegan, span.from, span.to, kStepSlack);
+    const std::vector<LivedSecond> lived =
+        seen.timeline.firstLived(seen.collectionBegan, span.from, span.to, kStepSlack);
+    const std::vector<RealSpan> notOwed = stationSpans(seen);
+    const std::vector<std::int64_t> counted = secondsOutside(lived, notOwed);
     if (counted.empty()) {
         result.problems.push_back("the run was too short to count rows");
     } else {
@@ -522,12 +570,15 @@ void analyse(const SoakStation& station, const SoakPlan& plan, const FaultSchedu
         streamResult.healthy = schedule.healthy(stream.device);
         const StreamFiles& found = files[stream.streamId];
         streamResult.files = static_cast<int>(found.files.size());
+        std::vector<RealSpan> streamNotOwed = deviceSpans(seen, stream.device);
+        streamNotOwed.insert(streamNotOwed.end(), notOwed.begin(), notOwed.end());
         streamResult.figures =
-            analyseStream(found.files, stream.sampleInterval, counted, stream.valueText);
+            analyseStream(found.files, stream.sampleInterval, secondsOutside(lived, streamNotOwed),
+                          stream.valueText);
         streamResult.figures.shorterCopies = found.shorterCopies;
         if (streamResult.healthy && stream.sampleInterval == 1) {
-            const double worst =
-                worstRowInterval(growthsOf(seen, stream.streamId), span, schedule, seen);
+            const double worst = worstRowInterval(growthsOf(seen, stream.streamId), span, schedule,
+                                                  seen, streamNotOwed);
             if (worst > 0.0)
                 streamResult.worstRowIntervalMs = worst * 1000.0;
         }
@@ -545,7 +596,8 @@ void analyse(const SoakStation& station, const SoakPlan& plan, const FaultSchedu
     countHandOver(station, result);
     for (int device = 1; device <= plan.deviceCount(); ++device) {
         DeviceResult deviceResult{device,
-                                  schedule.describe(device),
+                                  seen.monitorEvents->dropped(device) ? std::string("dropped")
+                                                                      : schedule.describe(device),
                                   schedule.healthy(device),
                                   returnedByPort[SoakPlan::portName(device)],
                                   {}};
@@ -571,13 +623,16 @@ void analyse(const SoakStation& station, const SoakPlan& plan, const FaultSchedu
 // ends with the monitor stopped.
 void collect(const SoakOptions& options, MonitorProcess& monitor, Simulators& simulators,
              SoakStation& station, StationDriver& driver, StopSignals& signals, RowWatcher& watcher,
-             Observation& seen, SoakResult& result) {
+             const MonitorTerminal& terminal, MonitorEvents& monitorEvents, Observation& seen,
+             SoakResult& result) {
     result.startFigures = ProcessFigures::sample(monitor.pid());
     const double end = seen.collectionBegan + options.seconds;
     for (double now = epochNow(); now < end; now = epochNow()) {
         driveFlappers(seen.flappers, simulators, now - seen.collectionBegan, result.problems);
         driveClock(driver, station, now, now - seen.collectionBegan, seen.timeline, result);
         driveFolders(driver, station, now - seen.collectionBegan, result);
+        monitorEvents.drive(now, now - seen.collectionBegan, station, terminal, simulators,
+                            result.events, result.problems);
         watcher.poll(now);
         if (!monitor.running()) {
             result.problems.push_back("the monitor ended during the run (" +
@@ -591,6 +646,7 @@ void collect(const SoakOptions& options, MonitorProcess& monitor, Simulators& si
     }
     result.endFigures = ProcessFigures::sample(monitor.pid());
     seen.stopped = epochNow();
+    monitorEvents.finish(seen.stopped);
     result.measuredSeconds = seen.stopped - seen.collectionBegan;
     monitor.interrupt();
     if (!monitor.waitForExit(kStopLimit)) {
@@ -676,7 +732,10 @@ std::optional<SoakResult> runSoak(const SoakOptions& options, const FaultSchedul
                          0,
                          {},
                          startOffset(schedule, epochNow())};
-    const auto monitor = startMonitor(options, *station, driver.offset, message);
+    const auto terminal = MonitorTerminal::open(message);
+    if (!terminal)
+        return std::nullopt;
+    const auto monitor = startMonitor(options, *station, driver.offset, *terminal, message);
     if (!monitor)
         return std::nullopt;
     const auto collectionStart = awaitCollection(*station, *monitor, signals, message);
@@ -699,7 +758,11 @@ std::optional<SoakResult> runSoak(const SoakOptions& options, const FaultSchedul
     seen.watchedIds = everySecondStreams(plan);
     RowWatcher watcher(station->path("tmp"), seen.watchedIds);
     seen.watcher = &watcher;
-    collect(options, *monitor, simulators, *station, driver, signals, watcher, seen, result);
+    MonitorEvents monitorEvents(schedule, plan.configurationText());
+    seen.monitorEvents = &monitorEvents;
+    collect(options, *monitor, simulators, *station, driver, signals, watcher, *terminal,
+            monitorEvents, seen, result);
+    addNotOwedEvents(seen, result);
     for (double midnight : seen.timeline.midnights(seen.collectionBegan, seen.stopped))
         result.events.push_back(
             {midnight - seen.collectionBegan, "UTC midnight of the monitor's clock"});
