@@ -1,7 +1,7 @@
 #include <array>
 #include <chrono>
-#include <filesystem>
 #include <ctime>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>

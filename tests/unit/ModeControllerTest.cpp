@@ -300,7 +300,7 @@ TEST_F(ClockStepTest, SetForwardTheSkippedSecondsOweNothing) {
 
 TEST_F(ClockStepTest, SetBackAcrossMidnightTheNewDaysFileStaysAndGetsEveryRowOnce) {
     nowMilliseconds = utcInstant(2011, 5, 4, 23, 59, 58) * 1000;
-    runFor(17);  // into 00:00:15 of the new day, a hand-over second
+    runFor(17);                    // into 00:00:15 of the new day, a hand-over second
     nowMilliseconds -= 30 * 1000;  // to 23:59:45, a hand-over second of the day before
     runFor(35);
     const std::vector<std::string> files = station.fileNames("tmp");

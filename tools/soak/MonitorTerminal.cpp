@@ -53,20 +53,12 @@ MonitorTerminal::~MonitorTerminal() {
     const char stop = 'x';
     [[maybe_unused]] const ssize_t written = write(stopWrite_, &stop, 1);
     drainer_.join();
-    for (int descriptor : {master_, slave_, stopRead_, stopWrite_})
+    for (int descriptor : {slave_, stopRead_, stopWrite_})
         close(descriptor);
 }
 
 bool MonitorTerminal::type(std::string_view bytes) const {
-    while (!bytes.empty()) {
-        const ssize_t written = write(master_, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
+    return master_.writeAll(bytes);
 }
 
 int MonitorTerminal::unread() const {
@@ -75,7 +67,7 @@ int MonitorTerminal::unread() const {
 }
 
 void MonitorTerminal::drain() const {
-    pollfd sources[2] = {{master_, POLLIN, 0}, {stopRead_, POLLIN, 0}};
+    pollfd sources[2] = {{master_.get(), POLLIN, 0}, {stopRead_, POLLIN, 0}};
     char buffer[4096];
     for (;;) {
         if (poll(sources, 2, -1) < 0) {
@@ -85,7 +77,7 @@ void MonitorTerminal::drain() const {
         }
         if (sources[1].revents != 0)
             return;
-        const ssize_t count = read(master_, buffer, sizeof buffer);
+        const ssize_t count = read(master_.get(), buffer, sizeof buffer);
         if (count < 0 && errno == EINTR)
             continue;
         if (count <= 0)

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <thread>
 
+#include "platform/FileDescriptor.h"
+
 namespace torven::soak {
 
 // A pseudo-terminal of 80 x 51 characters for the monitor's standard input and output: the
@@ -30,7 +32,7 @@ class MonitorTerminal {
   private:
     void drain() const;
 
-    int master_;
+    platform::FileDescriptor master_;
     int slave_;
     int stopRead_;
     int stopWrite_;
