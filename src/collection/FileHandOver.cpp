@@ -83,9 +83,8 @@ bool dataTakes(SiteConfiguration& site, const std::string& name, const std::stri
     return true;
 }
 
+// Moves source into Data, which the caller has found able to take it.
 void moveIntoData(SiteConfiguration& site, const std::string& name, const std::string& source) {
-    if (!dataTakes(site, name, source))
-        return;
     // The move replaces the running copy the writer keeps in the Data directory.
     if (!platform::moveFile(source, site.dataDirectory + name)) {
         warnAboutFile(site, name, "Can't move it into " + site.dataDirectory);
@@ -94,15 +93,23 @@ void moveIntoData(SiteConfiguration& site, const std::string& name, const std::s
     site.handOverWarnings.resolve(name);
 }
 
-// The file of name has entered ToSend: its copy there, staged before it was marked as
-// sent, is published (when a crash came in between, now), and the file moves into Data.
-void finishHandOver(SiteConfiguration& site, const std::string& name) {
+// The file of name has entered ToSend: its copy there, staged before it was marked as sent,
+// is published (when a crash came in between, now). False when that failed.
+bool publishToSend(SiteConfiguration& site, const std::string& name) {
     const std::string target = site.toSendDirectory + name;
     if (platform::hasStagedCopy(target) && !platform::publishStagedCopy(target)) {
         warnAboutFile(site, name, "Can't copy it into " + site.toSendDirectory);
-        return;
+        return false;
     }
-    moveIntoData(site, name, site.tmpDirectory + sentMarker(name));
+    return true;
+}
+
+// A file marked as sent by an earlier hand-over: its ToSend copy is published and the file
+// moves into Data once Data can take it.
+void finishHandOver(SiteConfiguration& site, const std::string& name) {
+    const std::string marker = site.tmpDirectory + sentMarker(name);
+    if (publishToSend(site, name) && dataTakes(site, name, marker))
+        moveIntoData(site, name, marker);
 }
 
 // Stages the ToSend copy, then renames the file to its sent marker. The copy is on disk
@@ -136,8 +143,8 @@ void handOver(SiteConfiguration& site, const std::string& name, bool toSendUsabl
         moveIntoData(site, name, source);
         return;
     }
-    if (markAsSent(site, name))
-        finishHandOver(site, name);
+    if (markAsSent(site, name) && publishToSend(site, name))
+        moveIntoData(site, name, site.tmpDirectory + sentMarker(name));
 }
 
 }  // namespace

@@ -72,6 +72,24 @@ struct Outcome {
     bool succeeded = false;
 };
 
+// Runs the operation on every device in one batch; whether it succeeded, device by device.
+std::vector<Outcome> runTogether(const std::vector<PhysicalDevice*>& devices,
+                                 bool (PhysicalDevice::*operation)()) {
+    std::vector<Outcome> outcomes(devices.size());
+    {
+        // Joined at the end of this block, before the outcomes are handed back.
+        DeviceBatch batch(devices.size());
+        for (std::size_t index = 0; index < devices.size(); ++index) {
+            PhysicalDevice* device = devices[index];
+            Outcome& outcome = outcomes[index];
+            batch.run(*device, [device, operation, &outcome] {
+                outcome.succeeded = (device->*operation)();
+            });
+        }
+    }
+    return outcomes;
+}
+
 void logReturn(const PhysicalDevice& device) {
     logEvent(LogLevel::INFO, portText(device) + " has returned online");
 }
@@ -159,15 +177,7 @@ bool DeviceRegistry::connectAll() {
         entry.reconnection.tried = true;
         entry.reconnection.lastFlapWarning = lastFlapWarning;
     }
-    std::vector<Outcome> connected(devices_.size());
-    {
-        DeviceBatch batch(devices_.size());
-        for (std::size_t index = 0; index < devices_.size(); ++index) {
-            PhysicalDevice& device = *devices_[index].device;
-            Outcome& outcome = connected[index];
-            batch.run(device, [&device, &outcome] { outcome.succeeded = device.connect(); });
-        }
-    }
+    const std::vector<Outcome> connected = runTogether(allDevices(), &PhysicalDevice::connect);
     return std::all_of(connected.begin(), connected.end(),
                        [](const Outcome& outcome) { return outcome.succeeded; });
 }
@@ -306,6 +316,7 @@ void DeviceRegistry::readAll() {
     for (const Entry& entry : devices_)
         entry.device->startSample();
     std::vector<Entry*> read;
+    std::vector<PhysicalDevice*> readDevices;
     for (Entry& entry : devices_) {
         // A device built by a configuration load is first connected after the reads of a pass;
         // until it has been tried there is no link to tell its streams about.
@@ -313,16 +324,9 @@ void DeviceRegistry::readAll() {
             continue;
         entry.reconnection.tried = true;
         read.push_back(&entry);
+        readDevices.push_back(entry.device.get());
     }
-    std::vector<Outcome> linkUp(read.size());
-    {
-        DeviceBatch batch(read.size());
-        for (std::size_t index = 0; index < read.size(); ++index) {
-            PhysicalDevice& device = *read[index]->device;
-            Outcome& outcome = linkUp[index];
-            batch.run(device, [&device, &outcome] { outcome.succeeded = device.readSample(); });
-        }
-    }
+    const std::vector<Outcome> linkUp = runTogether(readDevices, &PhysicalDevice::readSample);
     for (std::size_t index = 0; index < read.size(); ++index) {
         Entry& entry = *read[index];
         noteRead(entry, linkUp[index].succeeded);
@@ -332,11 +336,14 @@ void DeviceRegistry::readAll() {
 
 // Every stop command waits for its echo, so the devices are stopped at the same time too.
 void DeviceRegistry::disconnectAll() {
-    DeviceBatch batch(devices_.size());
-    for (const Entry& entry : devices_) {
-        PhysicalDevice& device = *entry.device;
-        batch.run(device, [&device] { device.disconnect(); });
-    }
+    runTogether(allDevices(), &PhysicalDevice::disconnect);
+}
+
+std::vector<PhysicalDevice*> DeviceRegistry::allDevices() const {
+    std::vector<PhysicalDevice*> devices;
+    for (const Entry& entry : devices_)
+        devices.push_back(entry.device.get());
+    return devices;
 }
 
 void DeviceRegistry::clear() {

@@ -109,6 +109,7 @@ class DeviceRegistry {
     };
 
     std::vector<Entry*> lostDevicesLeastRecentlyTriedFirst();
+    std::vector<PhysicalDevice*> allDevices() const;
     static bool attemptDue(const Reconnection& reconnection, std::int64_t now);
     static Attempt beginAttempt(Entry& entry, std::int64_t now);
     static void finishAttempt(const Attempt& attempt);
