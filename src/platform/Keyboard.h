@@ -5,12 +5,11 @@
 #include <string>
 #include <string_view>
 
-struct termios;
-
 namespace torven::platform {
 
-// Reads key presses from a terminal without echo and without waiting for Enter; Control-C
-// stays a signal. The terminal's settings are restored when the keyboard is released.
+// Reads key presses from a terminal (on Windows the console) without echo and without waiting
+// for Enter; Control-C stays a stop request. The terminal's settings are restored when the
+// keyboard is released.
 // Another kind of input (a pipe, /dev/null) is read as it is, and waitForKey returns 0 at its
 // end; without any input only fed bytes arrive.
 class Keyboard {
@@ -20,7 +19,7 @@ class Keyboard {
     Keyboard& operator=(const Keyboard&) = delete;
     ~Keyboard();
 
-    // Takes the descriptor as the keyboard; raw mode when it is a terminal.
+    // Takes the C runtime descriptor as the keyboard; raw mode when it is a terminal.
     void attach(int inputDescriptor);
     void detach();
 
@@ -33,13 +32,17 @@ class Keyboard {
     void feed(std::string_view bytes);
 
   private:
+    // The system's side of a terminal taken as the keyboard: its saved settings, and on
+    // Windows the keys read from the console but not yet taken.
+    struct Native;
+
     bool fillPending(int timeoutMilliseconds);
     std::optional<int> takeKey();
 
     std::string pending_;  // bytes read but not yet decoded into a key
     int input_ = -1;
     bool endOfInput_ = false;
-    std::unique_ptr<termios> savedSettings_;
+    std::unique_ptr<Native> native_;
 };
 
 }  // namespace torven::platform

@@ -17,8 +17,14 @@ struct SerialTimeouts {
     int writeConstantMs = 100;
 };
 
-// The device path a port name stands for: "COMn" is ../Ports/COMn when that exists (a link
-// the operator or a udev rule made, or a pseudo-terminal in tests), else /dev/ttyS<n-1>.
+// The number n of a port name "COMn" (n from 1, written without leading zeros); none for any
+// other name, so that no other text can reach a device path.
+std::optional<unsigned long> comPortNumber(const std::string& portName);
+
+// The device path a port name stands for; empty for a name that is not "COMn". On Linux
+// "COMn" is ../Ports/COMn when that exists (a link the operator or a udev rule made, or a
+// pseudo-terminal in tests), else /dev/ttyS<n-1>; on Windows it is \\.\COMn, which also
+// reaches COM10 and above.
 std::string serialDevicePath(const std::string& portName);
 
 // One open serial port, held exclusively (no other process or object can open it while this
@@ -51,8 +57,8 @@ class SerialPort {
     bool close();
 
   private:
-    explicit SerialPort(int descriptor) : descriptor_(descriptor) {}
-    int descriptor_ = -1;
+    explicit SerialPort(std::intptr_t handle) : handle_(handle) {}
+    std::intptr_t handle_ = -1;  // the system's descriptor or HANDLE of the open port
     SerialTimeouts timeouts_;
 };
 

@@ -4,16 +4,15 @@
 #include <functional>
 #include <thread>
 
-struct termios;
-
 namespace torven::platform {
 
 enum class StopSignal { Interrupt, Terminate, HangUp };
 
-// Takes Control-C (SIGINT), SIGTERM and SIGHUP away from every thread and hands the first
-// one that arrives to `handler` on a thread of its own. Create it before any other thread
-// starts, so that every thread inherits the blocked signals. The handler is expected to end
-// the process with exitProcess.
+// Hands the first request to stop to `handler` on a thread of its own: Control-C, and what the
+// system sends a program it ends (on Linux SIGTERM and SIGHUP, which it takes away from every
+// thread; on Windows the closing of the console window, log-off and shut-down). Create it
+// before any other thread starts, so that every thread inherits the blocked signals. The
+// handler is expected to end the process with exitProcess.
 class SignalWatcher {
   public:
     explicit SignalWatcher(std::function<void(StopSignal)> handler);
@@ -34,10 +33,6 @@ class SignalWatcher {
 // Restores the terminal (settings, colours, cursor) if the process dies of a crash signal
 // (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT), then lets the signal take its course.
 void restoreTerminalOnCrash();
-
-// The terminal settings a crash or exitProcess puts back on the descriptor; the keyboard records
-// them when it takes a terminal and forgets them (nullptr) when it gives it back.
-void rememberTerminalSettings(int descriptor, const termios* settings);
 
 // Ends the process with the given status at once: the terminal is given back as after a
 // crash (settings, colours, cursor) and the standard streams are flushed, but no destructor

@@ -1,47 +1,29 @@
 #include "platform/SystemClock.h"
 
-#include <time.h>
+#include <chrono>
 
 namespace torven::platform {
 
+namespace {
+
+template <typename Clock>
+std::int64_t millisecondsOf() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
 std::int64_t currentEpochSeconds() {
-    return static_cast<std::int64_t>(::time(nullptr));
+    return millisecondsOf<std::chrono::system_clock>() / 1000;
 }
 
 std::int64_t currentEpochMilliseconds() {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    return millisecondsOf<std::chrono::system_clock>();
 }
 
 std::int64_t monotonicMilliseconds() {
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-std::tm utcCalendar(std::int64_t epochSeconds) {
-    const auto instant = static_cast<time_t>(epochSeconds);
-    std::tm calendar{};
-    ::gmtime_r(&instant, &calendar);
-    return calendar;
-}
-
-LocalZone localZoneAt(std::int64_t epochSeconds) {
-    // localtime_r need not read TZ again; tzset makes a changed TZ take effect and fills
-    // timezone, daylight and tzname.
-    ::tzset();
-    const auto instant = static_cast<time_t>(epochSeconds);
-    std::tm local{};
-    ::localtime_r(&instant, &local);
-
-    LocalZone zone;
-    zone.secondsWestOfUtc = ::timezone;
-    zone.hasDaylightRule = ::daylight != 0;
-    zone.daylightFlag = local.tm_isdst;
-    zone.standardName = ::tzname[0] != nullptr ? ::tzname[0] : "";
-    zone.daylightName = ::tzname[1] != nullptr ? ::tzname[1] : "";
-    return zone;
+    return millisecondsOf<std::chrono::steady_clock>();
 }
 
 }  // namespace torven::platform

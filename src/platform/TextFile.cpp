@@ -1,8 +1,5 @@
 #include "platform/TextFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "platform/FileSystem.h"
 
 namespace torven::platform {
@@ -23,19 +20,19 @@ std::string toTextMode(std::string_view text) {
 
 }  // namespace
 
-std::optional<TextFile> TextFile::open(const std::string& path, int flags) {
-    FileDescriptor file = openDescriptor(hostPath(path), flags);
+std::optional<TextFile> TextFile::open(const std::string& path, OpenMode mode) {
+    FileDescriptor file = openFile(hostPath(path), mode);
     if (!file.isOpen())
         return std::nullopt;
     return TextFile(std::move(file));
 }
 
 std::optional<TextFile> TextFile::openForAppend(const std::string& path) {
-    return open(path, O_WRONLY | O_APPEND | O_CREAT);
+    return open(path, OpenMode::AppendOrCreate);
 }
 
 std::optional<TextFile> TextFile::openForWrite(const std::string& path) {
-    return open(path, O_WRONLY | O_TRUNC | O_CREAT);
+    return open(path, OpenMode::WriteNew);
 }
 
 std::uint64_t TextFile::size() const {
@@ -49,7 +46,7 @@ bool TextFile::write(std::string_view text) {
 }
 
 bool TextFile::truncate(std::uint64_t size) {
-    return file_.isOpen() && ::ftruncate(file_.get(), static_cast<off_t>(size)) == 0;
+    return file_.isOpen() && file_.truncate(size);
 }
 
 bool appendText(const std::string& path, std::string_view text) {

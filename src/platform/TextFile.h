@@ -31,7 +31,7 @@ class TextFile {
 
   private:
     explicit TextFile(FileDescriptor file) : file_(std::move(file)) {}
-    static std::optional<TextFile> open(const std::string& path, int flags);
+    static std::optional<TextFile> open(const std::string& path, OpenMode mode);
 
     FileDescriptor file_;
 };

@@ -7,6 +7,7 @@
 
 #include "platform/KeyDecoder.h"
 #include "platform/SignalWatcher.h"
+#include "platform/posix/TerminalSettings.h"
 
 namespace torven::platform {
 
@@ -18,6 +19,10 @@ constexpr int escapeSequenceWaitMilliseconds = 50;
 constexpr std::size_t readChunk = 64;
 
 }  // namespace
+
+struct Keyboard::Native {
+    termios savedSettings;
+};
 
 Keyboard::Keyboard() = default;
 
@@ -32,7 +37,7 @@ void Keyboard::attach(int inputDescriptor) {
     termios settings{};
     if (::isatty(inputDescriptor) == 0 || ::tcgetattr(inputDescriptor, &settings) != 0)
         return;
-    savedSettings_ = std::make_unique<termios>(settings);
+    native_ = std::make_unique<Native>(Native{settings});
     rememberTerminalSettings(inputDescriptor, &settings);
     // Keys arrive one by one and unechoed; Control-C stays a signal.
     settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
@@ -43,10 +48,10 @@ void Keyboard::attach(int inputDescriptor) {
 }
 
 void Keyboard::detach() {
-    if (savedSettings_) {
-        ::tcsetattr(input_, TCSANOW, savedSettings_.get());
+    if (native_) {
+        ::tcsetattr(input_, TCSANOW, &native_->savedSettings);
         rememberTerminalSettings(-1, nullptr);
-        savedSettings_.reset();
+        native_.reset();
     }
     input_ = -1;
 }
@@ -54,7 +59,7 @@ void Keyboard::detach() {
 int Keyboard::pollKey() {
     // Only a terminal is polled: input from a pipe or a file is not an operator at the
     // keyboard, so a service's standard input never selects a mode or a menu entry.
-    if (savedSettings_)
+    if (native_)
         fillPending(0);
     return takeKey().value_or(0);
 }
@@ -100,7 +105,7 @@ bool Keyboard::fillPending(int timeoutMilliseconds) {
     // A terminal reads nothing also when another reader was quicker; only a hang-up or an
     // error ends it. Anything else has ended when a read finds nothing.
     const bool hungUp = (ready.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-    if (count < 0 ? errno != EAGAIN : (!savedSettings_ || hungUp))
+    if (count < 0 ? errno != EAGAIN : (!native_ || hungUp))
         endOfInput_ = true;
     return false;
 }

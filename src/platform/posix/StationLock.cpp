@@ -55,7 +55,7 @@ long processIdIn(const std::string& text) {
 // The id only names the holder to a monitor that is turned away; the lock alone keeps it
 // out, so a failed write is no reason to give the station up.
 void recordProcessId(const FileDescriptor& file) {
-    if (::ftruncate(file.get(), 0) == 0)
+    if (file.truncate(0))
         file.writeAll(std::to_string(::getpid()) + "\n");
 }
 
@@ -67,7 +67,7 @@ StationLock::StationLock(const std::string& lockFilePath) {
     const std::string shownPath =
         (std::filesystem::path(stationPath_) / std::filesystem::path(path).filename()).string();
     // Never truncated on opening: the holder's id stays readable for the one turned away.
-    FileDescriptor file = openDescriptor(path, O_RDWR | O_CREAT);
+    FileDescriptor file = openFile(path, OpenMode::ReadWriteOrCreate);
     if (!file.isOpen()) {
         problem_ = shownPath + " cannot be opened: " + std::strerror(errno);
         return;

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/posix/TerminalSettings.h"
+
 namespace torven::platform {
 
 namespace {
