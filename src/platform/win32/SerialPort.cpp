@@ -1,0 +1,140 @@
+#include "platform/SerialPort.h"
+
+#include <windows.h>
+
+#include <utility>
+
+namespace torven::platform {
+
+namespace {
+
+HANDLE handleOf(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+bool isSupportedSpeed(int baud) {
+    for (const int speed : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}) {
+        if (speed == baud)
+            return true;
+    }
+    return false;
+}
+
+DWORD milliseconds(int value) {
+    return value > 0 ? static_cast<DWORD>(value) : 0;
+}
+
+// The driver times reads and writes itself; a read with every time-out zero would return at
+// once and leave the caller spinning, so the program's time-outs are always finite.
+bool applyTimeouts(HANDLE port, const SerialTimeouts& timeouts) {
+    COMMTIMEOUTS settings{};
+    settings.ReadIntervalTimeout = milliseconds(timeouts.readIntervalMs);
+    settings.ReadTotalTimeoutMultiplier = milliseconds(timeouts.readPerByteMs);
+    settings.ReadTotalTimeoutConstant = milliseconds(timeouts.readConstantMs);
+    settings.WriteTotalTimeoutMultiplier = milliseconds(timeouts.writePerByteMs);
+    settings.WriteTotalTimeoutConstant = milliseconds(timeouts.writeConstantMs);
+    return ::SetCommTimeouts(port, &settings) != 0;
+}
+
+}  // namespace
+
+std::string serialDevicePath(const std::string& portName) {
+    const auto number = comPortNumber(portName);
+    if (!number)
+        return {};
+    return "\\\\.\\COM" + std::to_string(*number);
+}
+
+// Share mode 0: no other process or opening gets the port while this one holds it.
+std::optional<SerialPort> SerialPort::open(const std::string& portName) {
+    const std::string path = serialDevicePath(portName);
+    if (path.empty())
+        return std::nullopt;
+    const HANDLE port = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    if (port == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    return SerialPort(reinterpret_cast<std::intptr_t>(port));
+}
+
+SerialPort::SerialPort(SerialPort&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), timeouts_(other.timeouts_) {}
+
+SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = std::exchange(other.handle_, -1);
+        timeouts_ = other.timeouts_;
+    }
+    return *this;
+}
+
+SerialPort::~SerialPort() {
+    close();
+}
+
+bool SerialPort::configure(int baud) {
+    if (!isSupportedSpeed(baud) || handle_ == -1)
+        return false;
+    const HANDLE port = handleOf(handle_);
+    DCB settings{};
+    settings.DCBlength = sizeof settings;
+    if (!::GetCommState(port, &settings))
+        return false;
+    settings.BaudRate = static_cast<DWORD>(baud);
+    settings.ByteSize = 8;
+    settings.Parity = NOPARITY;
+    settings.StopBits = ONESTOPBIT;
+    settings.fBinary = TRUE;
+    settings.fParity = FALSE;
+    settings.fOutxCtsFlow = FALSE;
+    settings.fOutxDsrFlow = FALSE;
+    settings.fDsrSensitivity = FALSE;
+    settings.fOutX = FALSE;
+    settings.fInX = FALSE;
+    settings.fAbortOnError = FALSE;
+    settings.fDtrControl = DTR_CONTROL_ENABLE;
+    settings.fRtsControl = RTS_CONTROL_ENABLE;
+    if (!::SetCommState(port, &settings))
+        return false;
+    // A port without modem lines (a pseudo-terminal behind Wine, some adapters) refuses
+    // these; the device only needs the lines raised where they exist.
+    ::EscapeCommFunction(port, SETDTR);
+    ::EscapeCommFunction(port, SETRTS);
+    return true;
+}
+
+void SerialPort::purge() {
+    if (handle_ != -1) {
+        ::PurgeComm(handleOf(handle_),
+                    PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
+    }
+}
+
+bool SerialPort::write(std::span<const std::uint8_t> bytes) {
+    if (handle_ == -1 || !applyTimeouts(handleOf(handle_), timeouts_))
+        return false;
+    DWORD written = 0;
+    return ::WriteFile(handleOf(handle_), bytes.data(), static_cast<DWORD>(bytes.size()),
+                       &written, nullptr) &&
+           written == bytes.size();
+}
+
+std::optional<std::size_t> SerialPort::read(std::span<std::uint8_t> buffer) {
+    if (handle_ == -1 || !applyTimeouts(handleOf(handle_), timeouts_))
+        return std::nullopt;
+    DWORD received = 0;
+    if (!::ReadFile(handleOf(handle_), buffer.data(), static_cast<DWORD>(buffer.size()),
+                    &received, nullptr)) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(received);
+}
+
+bool SerialPort::close() {
+    if (handle_ == -1)
+        return true;
+    return ::CloseHandle(handleOf(std::exchange(handle_, -1))) != 0;
+}
+
+}  // namespace torven::platform
