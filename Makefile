@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE ?= cmake
 
-.PHONY: all build test unit demo bench soak fuzz format clean
+.PHONY: all build test unit demo bench soak fuzz format clean windows windows-test
 
 all: build
 
@@ -19,6 +19,24 @@ test:
 	@if command -v clang++ >/dev/null; then $(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS); \
 	else echo "clang++ not found: the libFuzzer run is left out"; fi
 	ctest --test-dir build-san --output-on-failure -j $(JOBS) --timeout 600
+	$(MAKE) --no-print-directory windows-test
+
+# The Windows program, build-win/torven-monitor.exe, and its tests, cross-built with MinGW-w64.
+windows:
+	tools/install-test-deps.sh
+	$(CMAKE) -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+		-DCMAKE_BUILD_TYPE=Debug -DTORVEN_LINUX_BUILD=$(CURDIR)/build-san >/dev/null
+	$(CMAKE) --build build-win -j $(JOBS)
+
+# The Windows stage of `make test`, under Wine: the unit tests, the driver against the
+# simulator through a COM port, and the program itself in tmux. Needs the Linux test build
+# (build-san) for the simulator and the tmux-driving tests.
+WINE_PREFIX ?= $(CURDIR)/build-win/wine-prefix
+
+windows-test: windows
+	tools/wine-session.sh start $(WINE_PREFIX)
+	WINEPREFIX=$(WINE_PREFIX) WINEDEBUG=-all ctest --test-dir build-win --output-on-failure \
+		-j $(JOBS) --timeout 600; status=$$?; tools/wine-session.sh stop $(WINE_PREFIX); exit $$status
 
 demo: build
 	tools/demo.sh
@@ -53,4 +71,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-san build-bench build-fuzz
+	rm -rf build build-san build-bench build-fuzz build-win

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing need and a fresh Debian machine lacks: the compiler,
-# CMake, GoogleTest, tmux for the end-to-end layer and libfaketime for its clock-step tests.
+# CMake, GoogleTest, tmux for the end-to-end layer, libfaketime for its clock-step tests, and
+# for the Windows stage the MinGW-w64 cross compiler, GoogleTest's sources and Wine.
 set -euo pipefail
 
 missing=()
@@ -10,6 +11,10 @@ command -v tmux >/dev/null || missing+=(tmux)
 [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 [ -e /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
 [ -e /usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1 ] || missing+=(faketime)
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
+[ -e /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+command -v wine >/dev/null || missing+=(wine)
+[ -e /usr/lib/wine/wine64 ] || missing+=(wine64)
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
