@@ -14,6 +14,7 @@ build:
 # targets replayed on their seed corpus and, where clang is installed, a short libFuzzer run.
 test:
 	tools/install-test-deps.sh
+	tools/check-platform-includes.sh
 	$(CMAKE) -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DTORVEN_SANITIZE=ON
 	$(CMAKE) --build build-san -j $(JOBS)
 	@if command -v clang++ >/dev/null; then $(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS); \
