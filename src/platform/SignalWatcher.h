@@ -6,7 +6,9 @@
 
 namespace torven::platform {
 
-enum class StopSignal { Interrupt, Terminate, HangUp };
+// Interrupt is Control-C on either system; Terminate and HangUp are SIGTERM and SIGHUP; the
+// console window closed, the user logging off and the system shutting down are Windows's.
+enum class StopSignal { Interrupt, Terminate, HangUp, ConsoleClosed, LogOff, ShutDown };
 
 // Hands the first request to stop to `handler` on a thread of its own: Control-C, and what the
 // system sends a program it ends (on Linux SIGTERM and SIGHUP, which it takes away from every

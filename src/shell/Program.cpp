@@ -55,6 +55,12 @@ std::string stopMessage(platform::StopSignal signal) {
             return "Received termination signal (SIGTERM) to terminate program";
         case platform::StopSignal::HangUp:
             return "Received hang-up signal (SIGHUP) to terminate program";
+        case platform::StopSignal::ConsoleClosed:
+            return "Console window closed: terminating program";
+        case platform::StopSignal::LogOff:
+            return "User logging off: terminating program";
+        case platform::StopSignal::ShutDown:
+            return "Windows shutting down: terminating program";
     }
     return "";
 }

@@ -146,12 +146,15 @@ TEST_P(StopSignalTest, EndsInOrderWithStatusMinusOne) {
 
 INSTANTIATE_TEST_SUITE_P(
     EverySignal, StopSignalTest,
-    ::testing::Values(StopCase{platform::StopSignal::Interrupt,
-                               "User pressed Control-C to terminate program"},
-                      StopCase{platform::StopSignal::Terminate,
-                               "Received termination signal (SIGTERM) to terminate program"},
-                      StopCase{platform::StopSignal::HangUp,
-                               "Received hang-up signal (SIGHUP) to terminate program"}));
+    ::testing::Values(
+        StopCase{platform::StopSignal::Interrupt, "User pressed Control-C to terminate program"},
+        StopCase{platform::StopSignal::Terminate,
+                 "Received termination signal (SIGTERM) to terminate program"},
+        StopCase{platform::StopSignal::HangUp,
+                 "Received hang-up signal (SIGHUP) to terminate program"},
+        StopCase{platform::StopSignal::ConsoleClosed, "Console window closed: terminating program"},
+        StopCase{platform::StopSignal::LogOff, "User logging off: terminating program"},
+        StopCase{platform::StopSignal::ShutDown, "Windows shutting down: terminating program"}));
 
 }  // namespace
 }  // namespace torven

@@ -94,10 +94,9 @@ bool FileDescriptor::close() {
 // only writer of its files, so every write then lands at the end.
 FileDescriptor openFile(const std::string& hostFilePath, OpenMode mode) {
     const Opening opening = openingFor(mode);
-    const HANDLE file =
-        ::CreateFileA(hostFilePath.c_str(), opening.access,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      opening.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = ::CreateFileA(hostFilePath.c_str(), opening.access,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, opening.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return FileDescriptor();
     if (opening.atEnd && !::SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_END)) {

@@ -173,7 +173,8 @@ bool Keyboard::fillPending(int timeoutMilliseconds) {
     if (input_ < 0 || endOfInput_)
         return false;
     if (native_) {
-        const DWORD wait = timeoutMilliseconds < 0 ? INFINITE : static_cast<DWORD>(timeoutMilliseconds);
+        const DWORD wait =
+            timeoutMilliseconds < 0 ? INFINITE : static_cast<DWORD>(timeoutMilliseconds);
         if (::WaitForSingleObject(native_->console, wait) != WAIT_OBJECT_0)
             return false;
         return native_->readConsoleKeys();

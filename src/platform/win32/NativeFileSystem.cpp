@@ -66,7 +66,7 @@ RenameResult renameReplacing(const std::string& hostFrom, const std::string& hos
         return RenameResult::Renamed;
     }
     return ::GetLastError() == ERROR_NOT_SAME_DEVICE ? RenameResult::OtherFileSystem
-                                                      : RenameResult::Failed;
+                                                     : RenameResult::Failed;
 }
 
 bool removeHostFile(const std::string& hostFilePath) {

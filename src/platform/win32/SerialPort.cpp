@@ -115,8 +115,8 @@ bool SerialPort::write(std::span<const std::uint8_t> bytes) {
     if (handle_ == -1 || !applyTimeouts(handleOf(handle_), timeouts_))
         return false;
     DWORD written = 0;
-    return ::WriteFile(handleOf(handle_), bytes.data(), static_cast<DWORD>(bytes.size()),
-                       &written, nullptr) &&
+    return ::WriteFile(handleOf(handle_), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                       nullptr) &&
            written == bytes.size();
 }
 
@@ -124,8 +124,8 @@ std::optional<std::size_t> SerialPort::read(std::span<std::uint8_t> buffer) {
     if (handle_ == -1 || !applyTimeouts(handleOf(handle_), timeouts_))
         return std::nullopt;
     DWORD received = 0;
-    if (!::ReadFile(handleOf(handle_), buffer.data(), static_cast<DWORD>(buffer.size()),
-                    &received, nullptr)) {
+    if (!::ReadFile(handleOf(handle_), buffer.data(), static_cast<DWORD>(buffer.size()), &received,
+                    nullptr)) {
         return std::nullopt;
     }
     return static_cast<std::size_t>(received);

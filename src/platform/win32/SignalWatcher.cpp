@@ -21,10 +21,11 @@ constexpr WORD plainColours = 0x07;
 StopSignal stopSignalOf(DWORD event) {
     switch (event) {
         case CTRL_CLOSE_EVENT:
-            return StopSignal::HangUp;
+            return StopSignal::ConsoleClosed;
         case CTRL_LOGOFF_EVENT:
+            return StopSignal::LogOff;
         case CTRL_SHUTDOWN_EVENT:
-            return StopSignal::Terminate;
+            return StopSignal::ShutDown;
         default:
             return StopSignal::Interrupt;
     }

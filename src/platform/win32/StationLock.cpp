@@ -1,7 +1,7 @@
-#include "platform/NativeStationLock.h"
-
 #include <io.h>
 #include <windows.h>
+
+#include "platform/NativeStationLock.h"
 
 namespace torven::platform::native {
 
@@ -30,8 +30,8 @@ std::string lastErrorText() {
     const DWORD error = ::GetLastError();
     char text[256] = {};
     const DWORD length =
-        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                         error, 0, text, sizeof text, nullptr);
+        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                         0, text, sizeof text, nullptr);
     std::string message(text, length);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
         message.pop_back();

@@ -37,7 +37,8 @@ void writeRows(HANDLE console, const ScreenBuffer& screen, int first, int last) 
     std::array<CHAR_INFO, ScreenBuffer::width * ScreenBuffer::height> cells{};
     for (int y = first; y <= last; ++y) {
         for (int x = 0; x < ScreenBuffer::width; ++x) {
-            CHAR_INFO& cell = cells[static_cast<std::size_t>((y - first) * ScreenBuffer::width + x)];
+            CHAR_INFO& cell =
+                cells[static_cast<std::size_t>((y - first) * ScreenBuffer::width + x)];
             cell.Char.AsciiChar = shownCharacter(screen.cell(x, y).character);
             cell.Attributes = screen.cell(x, y).attribute;
         }
@@ -88,7 +89,8 @@ void Terminal::requestWindowSize(int columns, int rows) {
     const HANDLE console = handleOf(output_);
     SMALL_RECT smallest{0, 0, 0, 0};
     ::SetConsoleWindowInfo(console, TRUE, &smallest);
-    ::SetConsoleScreenBufferSize(console, COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)});
+    ::SetConsoleScreenBufferSize(console,
+                                 COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)});
     SMALL_RECT window{0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
     ::SetConsoleWindowInfo(console, TRUE, &window);
     shownValid_ = false;
