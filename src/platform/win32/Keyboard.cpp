@@ -129,8 +129,10 @@ void Keyboard::attach(int inputDescriptor) {
     native_ = std::make_unique<Native>();
     native_->console = console;
     native_->savedMode = mode;
-    // Keys arrive one by one and unechoed; Control-C stays a stop request.
-    ::SetConsoleMode(console, ENABLE_PROCESSED_INPUT);
+    // Keys arrive one by one and unechoed; Control-C stays a stop request. Quick edit goes
+    // off while the monitor runs: a click into its window would otherwise start a selection
+    // that holds every write to the console, and with it data collection, until it ends.
+    ::SetConsoleMode(console, ENABLE_PROCESSED_INPUT | ENABLE_EXTENDED_FLAGS);
     // Wine begins to read its terminal only once the console input is first looked at.
     INPUT_RECORD record{};
     DWORD count = 0;
@@ -139,7 +141,7 @@ void Keyboard::attach(int inputDescriptor) {
 
 void Keyboard::detach() {
     if (native_) {
-        ::SetConsoleMode(native_->console, native_->savedMode);
+        ::SetConsoleMode(native_->console, native_->savedMode | ENABLE_EXTENDED_FLAGS);
         native_.reset();
     }
     input_ = -1;
