@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing need and a fresh Debian machine lacks: the compiler,
-# CMake, GoogleTest, tmux for the end-to-end layer and libfaketime for its clock-step tests.
+# CMake, GoogleTest, tmux for the end-to-end layer, libfaketime for its clock-step tests, and
+# for `make package` Debian's packaging tools, lintian, unzip and file to check the packages.
 set -euo pipefail
 
 missing=()
@@ -10,6 +11,10 @@ command -v tmux >/dev/null || missing+=(tmux)
 [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 [ -e /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
 [ -e /usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1 ] || missing+=(faketime)
+command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
+command -v lintian >/dev/null || missing+=(lintian)
+command -v unzip >/dev/null || missing+=(unzip)
+command -v file >/dev/null || missing+=(file)
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
