@@ -2,7 +2,8 @@
 JOBS ?= $(shell nproc)
 CMAKE ?= cmake
 
-.PHONY: all build test unit demo bench soak fuzz format clean windows windows-test
+.PHONY: all build test unit demo bench soak fuzz windows windows-test package package-deb \
+	package-zip format clean
 
 all: build
 
@@ -68,8 +69,41 @@ bench:
 	$(CMAKE) --build build-bench -j $(JOBS)
 	build-bench/bench/torven-bench
 
+# The Debian package of a Release build and, when a MinGW-w64 build is possible here, the
+# Windows zip with an example station; both go to PACKAGE_DIR and are checked there.
+PACKAGE_DIR ?= build-package/packages
+MINGW_TOOLCHAIN = cmake/mingw-w64-x86_64.cmake
+MINGW_CXX = x86_64-w64-mingw32-g++-posix
+# -O2 as Debian builds (g++ 12 reports false -Wrestrict errors at -O3), with all of Debian's
+# hardening flags; no -g, as the packaged programs are stripped.
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+DEB_CXXFLAGS = $(filter-out -g,$(shell $(DEB_FLAGS) CXXFLAGS)) $(shell $(DEB_FLAGS) CPPFLAGS)
+DEB_LDFLAGS = $(shell $(DEB_FLAGS) LDFLAGS)
+
+package: package-deb
+	@if [ -f $(MINGW_TOOLCHAIN) ] && { [ -d build-win ] || command -v $(MINGW_CXX) >/dev/null; }; \
+	then $(MAKE) --no-print-directory package-zip; \
+	else echo "package: no Windows zip: needs $(MINGW_TOOLCHAIN) and $(MINGW_CXX)"; fi
+	tests/package/check-packages.sh $(PACKAGE_DIR)/*.deb $$(ls $(PACKAGE_DIR)/*.zip 2>/dev/null)
+
+package-deb:
+	tools/install-test-deps.sh
+	rm -rf $(PACKAGE_DIR)
+	$(CMAKE) -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DTORVEN_TESTS=OFF \
+		-DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS="$(DEB_CXXFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$(DEB_LDFLAGS)" -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
+	$(CMAKE) --build build-package -j $(JOBS) --target packaged-programs
+	cd build-package && cpack -G DEB -B $(abspath $(PACKAGE_DIR))
+
+package-zip:
+	$(CMAKE) -S . -B build-package-win -DCMAKE_TOOLCHAIN_FILE=$(abspath $(MINGW_TOOLCHAIN)) \
+		-DCMAKE_BUILD_TYPE=Release -DTORVEN_TESTS=OFF -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+		-DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
+	$(CMAKE) --build build-package-win -j $(JOBS) --target packaged-programs
+	cd build-package-win && cpack -G ZIP -B $(abspath $(PACKAGE_DIR))
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-san build-bench build-fuzz build-win
+	rm -rf build build-san build-bench build-fuzz build-win build-package build-package-win
