@@ -1,5 +1,7 @@
 #include "platform/SerialPort.h"
 
+#include <utility>
+
 namespace torven::platform {
 
 std::optional<unsigned long> comPortNumber(const std::string& portName) {
@@ -17,6 +19,22 @@ std::optional<unsigned long> comPortNumber(const std::string& portName) {
         number = number * 10 + static_cast<unsigned long>(c - '0');
     }
     return number;
+}
+
+SerialPort::SerialPort(SerialPort&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), timeouts_(other.timeouts_) {}
+
+SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = std::exchange(other.handle_, -1);
+        timeouts_ = other.timeouts_;
+    }
+    return *this;
+}
+
+SerialPort::~SerialPort() {
+    close();
 }
 
 }  // namespace torven::platform

@@ -135,22 +135,6 @@ std::optional<SerialPort> SerialPort::open(const std::string& portName) {
     return SerialPort(static_cast<std::intptr_t>(descriptor));
 }
 
-SerialPort::SerialPort(SerialPort&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), timeouts_(other.timeouts_) {}
-
-SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, -1);
-        timeouts_ = other.timeouts_;
-    }
-    return *this;
-}
-
-SerialPort::~SerialPort() {
-    close();
-}
-
 bool SerialPort::configure(int baud) {
     const auto speed = speedCode(baud);
     if (!speed || handle_ < 0)

@@ -1,10 +1,10 @@
-#include "platform/NativeStationLock.h"
-
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/NativeStationLock.h"
 
 namespace torven::platform::native {
 

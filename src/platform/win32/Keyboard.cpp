@@ -3,6 +3,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <deque>
 
 #include "platform/KeyDecoder.h"
@@ -10,6 +11,8 @@
 namespace torven::platform {
 
 namespace {
+
+constexpr ULONGLONG consoleWaitMilliseconds = 50;
 
 HANDLE handleOf(int descriptor) {
     return reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor));
@@ -147,39 +150,27 @@ void Keyboard::detach() {
     input_ = -1;
 }
 
-int Keyboard::pollKey() {
-    // Only a console is polled: input from a pipe or a file is not an operator at the
-    // keyboard, so a scheduled task's standard input never selects a mode or a menu entry.
-    if (native_)
-        native_->readConsoleKeys();
-    return takeKey().value_or(0);
-}
-
-int Keyboard::waitForKey() {
-    for (;;) {
-        if (const auto key = takeKey())
-            return *key;
-        if (input_ < 0 || endOfInput_)
-            return 0;
-        fillPending(-1);
-    }
-}
-
-void Keyboard::feed(std::string_view bytes) {
-    pending_.append(bytes);
-}
-
-// Waits for console keys, or reads bytes from other input, within the time-out (-1: no
-// limit); true when something was added.
+// Takes the console's keys, waiting up to the time-out (-1: no limit) for one; other input is
+// read as bytes. True when something was added. The console is peeked at least every
+// consoleWaitMilliseconds while waiting, since Wine reads its terminal only for a peek and
+// would not wake a wait on the handle alone.
 bool Keyboard::fillPending(int timeoutMilliseconds) {
     if (input_ < 0 || endOfInput_)
         return false;
     if (native_) {
-        const DWORD wait =
-            timeoutMilliseconds < 0 ? INFINITE : static_cast<DWORD>(timeoutMilliseconds);
-        if (::WaitForSingleObject(native_->console, wait) != WAIT_OBJECT_0)
-            return false;
-        return native_->readConsoleKeys();
+        const ULONGLONG start = ::GetTickCount64();
+        for (;;) {
+            if (native_->readConsoleKeys())
+                return true;
+            const ULONGLONG waited = ::GetTickCount64() - start;
+            if (timeoutMilliseconds >= 0 && waited >= static_cast<ULONGLONG>(timeoutMilliseconds))
+                return false;
+            const ULONGLONG left = timeoutMilliseconds < 0
+                                       ? consoleWaitMilliseconds
+                                       : static_cast<ULONGLONG>(timeoutMilliseconds) - waited;
+            ::WaitForSingleObject(native_->console, static_cast<DWORD>(std::min<ULONGLONG>(
+                                                        left, consoleWaitMilliseconds)));
+        }
     }
     char buffer[64];
     DWORD count = 0;

@@ -57,22 +57,6 @@ std::optional<SerialPort> SerialPort::open(const std::string& portName) {
     return SerialPort(reinterpret_cast<std::intptr_t>(port));
 }
 
-SerialPort::SerialPort(SerialPort&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), timeouts_(other.timeouts_) {}
-
-SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, -1);
-        timeouts_ = other.timeouts_;
-    }
-    return *this;
-}
-
-SerialPort::~SerialPort() {
-    close();
-}
-
 bool SerialPort::configure(int baud) {
     if (!isSupportedSpeed(baud) || handle_ == -1)
         return false;
