@@ -43,10 +43,9 @@ done
 [ -e "$work/COM$port" ] || { echo "the simulator did not start" >&2; cat "$work/simulator.log" >&2; exit 1; }
 ln -sfn "$work/COM$port" "$port_link"
 
-status=0
+# The test program's exit status is the script's; the trap cleans up after it.
 TORVEN_TEST_PORT="COM$port" \
     TORVEN_SIM_VOLTS="$(IFS=,; echo "${volts[*]}")" \
     TORVEN_SIM_CONTROL="$(wine_path "$work/control")" \
     TORVEN_SIM_LOG="$(wine_path "$work/simulator.log")" \
-    WINEDEBUG="${WINEDEBUG:--all}" wine "$test_program" "$@" || status=$?
-exit "$status"
+    WINEDEBUG="${WINEDEBUG:--all}" wine "$test_program" "$@"
