@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <map>
+#include <mutex>
 #include <utility>
 
 namespace torven::platform {
@@ -36,6 +38,44 @@ bool applyTimeouts(HANDLE port, const SerialTimeouts& timeouts) {
     return ::SetCommTimeouts(port, &settings) != 0;
 }
 
+// The COM ports this process holds, by number. Windows' serial drivers refuse a second opening
+// of a port whatever the share mode; Wine checks share modes on files only, never on devices.
+// So that the port scan can never open a port a device of this program holds, on Windows and
+// under Wine alike, a port is taken here before it is opened and given back once it is closed.
+class HeldPorts {
+  public:
+    bool take(unsigned long number) {
+        std::lock_guard lock(mutex_);
+        return ports_.emplace(number, -1).second;
+    }
+    void hold(unsigned long number, std::intptr_t handle) {
+        std::lock_guard lock(mutex_);
+        ports_[number] = handle;
+    }
+    void giveBack(unsigned long number) {
+        std::lock_guard lock(mutex_);
+        ports_.erase(number);
+    }
+    // The number of the port open under this handle; its handle stays unique while it is open.
+    std::optional<unsigned long> numberOf(std::intptr_t handle) {
+        std::lock_guard lock(mutex_);
+        for (const auto& [number, held] : ports_) {
+            if (held == handle)
+                return number;
+        }
+        return std::nullopt;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::map<unsigned long, std::intptr_t> ports_;
+};
+
+HeldPorts& heldPorts() {
+    static HeldPorts ports;
+    return ports;
+}
+
 }  // namespace
 
 std::string serialDevicePath(const std::string& portName) {
@@ -47,14 +87,19 @@ std::string serialDevicePath(const std::string& portName) {
 
 // Share mode 0: no other process or opening gets the port while this one holds it.
 std::optional<SerialPort> SerialPort::open(const std::string& portName) {
-    const std::string path = serialDevicePath(portName);
-    if (path.empty())
+    const auto number = comPortNumber(portName);
+    if (!number || !heldPorts().take(*number))
         return std::nullopt;
-    const HANDLE port = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
-    if (port == INVALID_HANDLE_VALUE)
+    const HANDLE port =
+        ::CreateFileA(serialDevicePath(portName).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                      OPEN_EXISTING, 0, nullptr);
+    if (port == INVALID_HANDLE_VALUE) {
+        heldPorts().giveBack(*number);
         return std::nullopt;
-    return SerialPort(reinterpret_cast<std::intptr_t>(port));
+    }
+    const auto handle = reinterpret_cast<std::intptr_t>(port);
+    heldPorts().hold(*number, handle);
+    return SerialPort(handle);
 }
 
 bool SerialPort::configure(int baud) {
@@ -118,7 +163,11 @@ std::optional<std::size_t> SerialPort::read(std::span<std::uint8_t> buffer) {
 bool SerialPort::close() {
     if (handle_ == -1)
         return true;
-    return ::CloseHandle(handleOf(std::exchange(handle_, -1))) != 0;
+    const auto number = heldPorts().numberOf(handle_);
+    const bool closed = ::CloseHandle(handleOf(std::exchange(handle_, -1))) != 0;
+    if (number)
+        heldPorts().giveBack(*number);
+    return closed;
 }
 
 }  // namespace torven::platform
