@@ -19,6 +19,12 @@ start)
     # wineboot returns before the prefix is ready for the first program; a program that
     # ends proves it is.
     wine cmd /c exit 0 </dev/null >/dev/null 2>&1
+    # A COM port without a link reaches the machine's own /dev/ttyS<n-1>; linked to a folder,
+    # which opens as no port, COM1 to COM20 stay away from real hardware until a test links
+    # one to a simulator.
+    for number in $(seq 1 20); do
+        ln -sfn "$WINEPREFIX" "$WINEPREFIX/dosdevices/com$number"
+    done
     ;;
 stop)
     wineserver -k </dev/null >/dev/null 2>&1 || true
