@@ -1,13 +1,13 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <string>
 #include <thread>
 
 #include "console/Console.h"
 #include "platform/ProgramLock.h"
+#include "support/HostSystem.h"
 #include "support/ScratchStation.h"
 
 namespace torven {
@@ -136,37 +136,8 @@ TEST(ConsoleKeys, WaitForAnyKeyEndsWithoutInput) {
     EXPECT_EQ(console.screen().rowText(0), padded(""));
 }
 
-// Standard input and output replaced for one test: input from a pipe the test writes into,
-// output into /dev/null, so that nothing reaches the terminal the tests run in.
-class RedirectedStandardStreams {
-  public:
-    RedirectedStandardStreams() {
-        EXPECT_EQ(::pipe(keys_), 0);
-        savedInput_ = ::dup(0);
-        savedOutput_ = ::dup(1);
-        ::dup2(keys_[0], 0);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::close(null);
-    }
-    ~RedirectedStandardStreams() {
-        ::dup2(savedInput_, 0);
-        ::dup2(savedOutput_, 1);
-        ::close(savedInput_);
-        ::close(savedOutput_);
-        ::close(keys_[0]);
-        ::close(keys_[1]);
-    }
-    void type(char key) const { EXPECT_EQ(::write(keys_[1], &key, 1), 1); }
-
-  private:
-    int keys_[2] = {-1, -1};
-    int savedInput_ = -1;
-    int savedOutput_ = -1;
-};
-
 TEST(ConsoleKeys, TheProgramLockIsFreeWhileWaitingForAKey) {
-    RedirectedStandardStreams streams;
+    test::RedirectedStandardStreams streams;
     Console console("..\\tmp\\Console.txt");
     console.attachToTerminal();
     platform::ProgramLock::acquire();
@@ -175,7 +146,7 @@ TEST(ConsoleKeys, TheProgramLockIsFreeWhileWaitingForAKey) {
     std::thread other([&] {
         platform::ProgramLock::acquire();
         otherRan = true;
-        streams.type('k');
+        EXPECT_TRUE(streams.type('k'));
         platform::ProgramLock::release();
     });
     EXPECT_EQ(console.waitForAnyKey(), 'k');

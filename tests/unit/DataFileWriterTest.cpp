@@ -1,8 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <ctime>
@@ -11,41 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "collection/DataLogger.h"
-#include "config/SiteConfiguration.h"
+#include "DataFileWriterFixture.h"
 #include "devices/AnalogChannel.h"
 #include "support/FakeDevice.h"
-#include "support/ScratchStation.h"
-#include "support/UtcInstant.h"
 
 namespace torven {
 namespace {
 
+using test::DataFileWriterTest;
+using test::firstFile;
+using test::firstRowTime;
+using test::row;
 using test::ScratchStation;
+using test::ScriptedStream;
+using test::utcInstant;
 namespace fs = std::filesystem;
-
-// A stream whose every answer the test decides.
-class ScriptedStream : public DataCollectionType {
-  public:
-    ScriptedStream(std::string id, std::int32_t interval) {
-        setStreamId(std::move(id));
-        setSampleInterval(interval);
-    }
-
-    std::string sampleText() const override { return sample; }
-    bool isOnline() const override { return online; }
-    std::string buildId() override { return id(); }
-    std::string headerText(const SiteConfiguration&) const override { return header; }
-    std::string typeName() const override { return "SCRIPTED"; }
-    void readSampleRate() override {}
-    void registerKeywords() override {}
-
-    bool online = true;
-    std::string sample = "+1.234";
-    std::string header = "# Site = Hilltop\n#\n# StationID = HT1\n";
-
-    static constexpr const char* storedHeader = "# Site = Hilltop\r\n#\r\n# StationID = HT1\r\n";
-};
 
 std::string inTextMode(const std::string& text) {
     std::string stored;
@@ -56,48 +32,6 @@ std::string inTextMode(const std::string& text) {
     }
     return stored;
 }
-
-using test::utcInstant;
-
-const std::int64_t firstRowTime = utcInstant(2011, 5, 3, 18, 18, 45);
-const std::string firstFile = "20110503_181845_HT1_123456.csv";
-
-std::string row(const std::string& dateTime, const std::string& sample = "+1.234") {
-    return dateTime + ", " + sample + "\r\n";
-}
-
-class DataFileWriterTest : public ::testing::Test {
-  protected:
-    ScriptedStream& addStream(const std::string& id = "HT1_123456", std::int32_t interval = 5) {
-        auto stream = std::make_unique<ScriptedStream>(id, interval);
-        ScriptedStream& added = *stream;
-        site.modeController.dataLogger.addType(std::move(stream));
-        added.setStatus(CollectionStatus::OnLine);
-        return added;
-    }
-
-    void tickAt(std::int64_t epochSeconds) {
-        site.modeController.clock.setTo(epochSeconds);
-        EXPECT_TRUE(site.modeController.dataLogger.writeTick(site));
-    }
-
-    // The messages of the event log entries at one level, in order.
-    std::vector<std::string> events(const std::string& level) const {
-        std::vector<std::string> messages;
-        const std::string marker = ", " + level + ", \"";
-        for (const std::string& line : station.eventLogLines()) {
-            const auto at = line.find(marker);
-            if (at == std::string::npos)
-                continue;
-            const auto start = at + marker.size();
-            messages.push_back(line.substr(start, line.size() - start - 1));
-        }
-        return messages;
-    }
-
-    ScratchStation station;
-    SiteConfiguration site;
-};
 
 TEST_F(DataFileWriterTest, FirstRowCreatesTheFileWithHeaderAndRowAndAnIdenticalDataCopy) {
     ScriptedStream& stream = addStream();
@@ -328,38 +262,6 @@ TEST_F(DataFileWriterTest, AStreamOnLineWithoutAValueBecomesComLinkOff) {
     EXPECT_EQ(events("INFO").size(), 1u);
 }
 
-// Runs the ticks in a child process whose files cannot grow beyond fileLimit bytes (as on a
-// full disk), then lifts the limit for one more tick. The child's exit status says whether
-// the stream showed FILE WRITE ERROR during the failure and LOGGING after it.
-void tickInChildWithFileLimit(SiteConfiguration& site, DataCollectionType& stream,
-                              std::int64_t firstTick, int failingTicks, rlim_t fileLimit) {
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{};
-        getrlimit(RLIMIT_FSIZE, &limit);
-        const rlimit full = limit;
-        limit.rlim_cur = fileLimit;
-        setrlimit(RLIMIT_FSIZE, &limit);
-        bool reported = true;
-        for (int tick = 0; tick < failingTicks; ++tick) {
-            site.modeController.clock.setTo(firstTick + tick);
-            site.modeController.dataLogger.writeTick(site);
-            reported = reported && stream.status() == CollectionStatus::FileWriteError;
-        }
-        setrlimit(RLIMIT_FSIZE, &full);
-        site.modeController.clock.setTo(firstTick + failingTicks);
-        site.modeController.dataLogger.writeTick(site);
-        const bool recovered = stream.status() == CollectionStatus::Logging;
-        _exit(reported && recovered ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-}
-
 // A stream's file that leaves tmp (a hand-over, another program, a deletion) is never begun
 // again under its name, so its complete copies elsewhere are never replaced by a short file.
 TEST_F(DataFileWriterTest, AFileThatLeftTmpIsNeverWrittenAgain) {
@@ -405,36 +307,6 @@ TEST_F(DataFileWriterTest, ANewStreamThatCannotOpenItsFileShowsTheErrorAndWarnsO
     EXPECT_EQ(stream.statusText(), "FILE WRITE ERROR");
     EXPECT_EQ(events("WARN"),
               std::vector<std::string>{"Can't open file:" + firstFile + " Creating new file"});
-}
-
-TEST_F(DataFileWriterTest, ARowThatDoesNotFitOnTheDiskIsCutBackWhole) {
-    ScriptedStream& stream = addStream("HT1_123456", 1);
-    stream.header = "# " + std::string(300, 'h') + "\n";
-    tickAt(firstRowTime);
-    const std::string before = station.readFile("tmp/" + firstFile);
-    const auto size = static_cast<rlim_t>(before.size());
-
-    // Room for ten more bytes: each row would be cut off within.
-    tickInChildWithFileLimit(site, stream, firstRowTime + 1, 3, size + 10);
-
-    EXPECT_EQ(station.readFile("tmp/" + firstFile), before + row("2011-05-03 18:18:49"));
-    EXPECT_EQ(station.readFile("Data/" + firstFile), station.readFile("tmp/" + firstFile));
-    EXPECT_EQ(events("WARN"), std::vector<std::string>{"Can't write file:" + firstFile});
-}
-
-TEST_F(DataFileWriterTest, AHeaderThatDoesNotFitLeavesNoFileBehind) {
-    ScriptedStream& stream = addStream("HT1_123456", 1);
-    stream.header = "# " + std::string(400, 'h') + "\n";
-
-    tickInChildWithFileLimit(site, stream, firstRowTime, 2, 200);
-
-    // The file of the first failed row is gone; the row after the disk had room again wrote
-    // a complete file under the name the stream kept.
-    EXPECT_EQ(station.fileNames("tmp"), std::vector<std::string>{firstFile});
-    EXPECT_EQ(station.readFile("tmp/" + firstFile),
-              "# " + std::string(400, 'h') + "\r\n" + row("2011-05-03 18:18:47"));
-    EXPECT_EQ(station.readFile("Data/" + firstFile), station.readFile("tmp/" + firstFile));
-    EXPECT_EQ(events("WARN"), std::vector<std::string>{"Can't write file:" + firstFile});
 }
 
 class KoraliVxWriterTest : public DataFileWriterTest {

@@ -1,129 +1,34 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <string>
-#include <thread>
 
 #include "platform/Keyboard.h"
-#include "support/PseudoTerminal.h"
+#include "support/HostSystem.h"
 
 namespace torven::platform {
 namespace {
 
-using test::PseudoTerminal;
-
-constexpr int up = 224 + 72 * 256;
-constexpr int f1 = 59 * 256;
-
-termios settingsOf(int descriptor) {
-    termios settings{};
-    EXPECT_EQ(::tcgetattr(descriptor, &settings), 0);
-    return settings;
-}
-
-TEST(Keyboard, RawModeWhileAttachedAndRestoredAfter) {
-    PseudoTerminal pty(false);
-    const termios before = settingsOf(pty.programSide());
-    ASSERT_NE(before.c_lflag & ICANON, 0u);
-    {
-        Keyboard keyboard;
-        keyboard.attach(pty.programSide());
-        const termios raw = settingsOf(pty.programSide());
-        EXPECT_EQ(raw.c_lflag & (ICANON | ECHO), 0u);
-        EXPECT_NE(raw.c_lflag & ISIG, 0u);
-        EXPECT_EQ(raw.c_cc[VMIN], 0);
-        EXPECT_EQ(raw.c_cc[VTIME], 0);
-    }
-    const termios after = settingsOf(pty.programSide());
-    EXPECT_EQ(after.c_lflag, before.c_lflag);
-    EXPECT_EQ(after.c_cc[VMIN], before.c_cc[VMIN]);
-}
-
-TEST(Keyboard, PollReturnsZeroWhenNothingWasTyped) {
-    PseudoTerminal pty(false);
-    Keyboard keyboard;
-    keyboard.attach(pty.programSide());
-    EXPECT_EQ(keyboard.pollKey(), 0);
-    EXPECT_EQ(keyboard.pollKey(), 0);
-}
-
-TEST(Keyboard, TwoCodeKeyAtWaitLeavesNothingForTheNextPoll) {
-    PseudoTerminal pty(false);
-    Keyboard keyboard;
-    keyboard.attach(pty.programSide());
-    pty.type("\x1b[A");
-    EXPECT_EQ(keyboard.waitForKey(), up);
-    EXPECT_EQ(keyboard.pollKey(), 0);
-}
-
-TEST(Keyboard, KeysTypedTogetherComeOneByOne) {
-    PseudoTerminal pty(false);
-    Keyboard keyboard;
-    keyboard.attach(pty.programSide());
-    pty.type("\x1bOPq\r\x1b[23~");
-    EXPECT_EQ(keyboard.waitForKey(), f1);
-    EXPECT_EQ(keyboard.pollKey(), 'q');
-    EXPECT_EQ(keyboard.pollKey(), 13);
-    EXPECT_EQ(keyboard.pollKey(), 224 + 133 * 256);
-    EXPECT_EQ(keyboard.pollKey(), 0);
-}
-
-TEST(Keyboard, LoneEscapeIsTheEscapeKey) {
-    PseudoTerminal pty(false);
-    Keyboard keyboard;
-    keyboard.attach(pty.programSide());
-    pty.type("\x1b");
-    EXPECT_EQ(keyboard.waitForKey(), 27);
-    pty.type("\x1b");
-    // Polled until the byte has come through: the Escape key once no more bytes follow.
-    int key = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (key == 0 && std::chrono::steady_clock::now() < deadline) {
-        key = keyboard.pollKey();
-        if (key == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    EXPECT_EQ(key, 27);
-}
-
-TEST(Keyboard, HangUpEndsTheWait) {
-    PseudoTerminal pty(false);
-    Keyboard keyboard;
-    keyboard.attach(pty.programSide());
-    pty.hangUp();
-    EXPECT_EQ(keyboard.waitForKey(), 0);
-    EXPECT_EQ(keyboard.pollKey(), 0);
-}
+using test::Pipe;
 
 TEST(Keyboard, PipeInputIsReadAndItsEndEndsTheWait) {
-    int ends[2];
-    ASSERT_EQ(::pipe(ends), 0);
-    ASSERT_EQ(::write(ends[1], "x\x1b[6~", 5), 5);
-    ::close(ends[1]);
+    Pipe pipe;
+    ASSERT_TRUE(pipe.write("x\x1b[6~"));
+    pipe.closeWriteEnd();
     Keyboard keyboard;
-    keyboard.attach(ends[0]);
+    keyboard.attach(pipe.readEnd());
     EXPECT_EQ(keyboard.waitForKey(), 'x');
     EXPECT_EQ(keyboard.waitForKey(), 224 + 81 * 256);
     EXPECT_EQ(keyboard.waitForKey(), 0);
     EXPECT_EQ(keyboard.pollKey(), 0);
     keyboard.detach();
-    ::close(ends[0]);
 }
 
 TEST(Keyboard, PipeInputIsNeverPolledAsAKey) {
-    int ends[2];
-    ASSERT_EQ(::pipe(ends), 0);
-    ASSERT_EQ(::write(ends[1], "q", 1), 1);
+    Pipe pipe;
+    ASSERT_TRUE(pipe.write("q"));
     Keyboard keyboard;
-    keyboard.attach(ends[0]);
+    keyboard.attach(pipe.readEnd());
     EXPECT_EQ(keyboard.pollKey(), 0);
     EXPECT_EQ(keyboard.waitForKey(), 'q');
     keyboard.detach();
-    ::close(ends[1]);
-    ::close(ends[0]);
 }
 
 TEST(Keyboard, WithoutInputOnlyFedKeysArrive) {
@@ -135,16 +40,6 @@ TEST(Keyboard, WithoutInputOnlyFedKeysArrive) {
     EXPECT_EQ(keyboard.pollKey(), 'z');
     EXPECT_EQ(keyboard.pollKey(), 27);
     EXPECT_EQ(keyboard.pollKey(), 0);
-}
-
-TEST(Keyboard, FedKeysComeBeforeTypedOnes) {
-    PseudoTerminal pty(false);
-    Keyboard keyboard;
-    keyboard.attach(pty.programSide());
-    keyboard.feed("a");
-    pty.type("b");
-    EXPECT_EQ(keyboard.waitForKey(), 'a');
-    EXPECT_EQ(keyboard.waitForKey(), 'b');
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "collection/DataCollectionTypeFactory.h"
@@ -11,6 +8,7 @@
 #include "config/SiteConfiguration.h"
 #include "devices/AnalogChannel.h"
 #include "devices/PhysicalDevice.h"
+#include "support/HostSystem.h"
 #include "support/ScratchStation.h"
 
 namespace torven {
@@ -60,28 +58,6 @@ void set(DataCollectionType& type, const std::string& name, const std::string& v
     std::string message;
     ASSERT_TRUE(type.metaData().setValue(MetaDataEntry{name, value}, message)) << message;
 }
-
-// Sets TZ for one test and puts the previous zone back afterwards.
-class ZoneSetting {
-  public:
-    explicit ZoneSetting(const char* zone) {
-        if (const char* old = std::getenv("TZ"))
-            previous_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ZoneSetting() {
-        if (previous_) {
-            setenv("TZ", previous_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-  private:
-    std::optional<std::string> previous_;
-};
 
 TEST(KoraliVxCollectionType, KeywordsInTableOrder) {
     const auto type = registeredType();
@@ -210,12 +186,17 @@ class KoraliVxHeader : public testing::Test {
         return *site.modeController.dataLogger.typeAt(0);
     }
 
+    // The offset and name of the zone XST5, which every header test is run in.
+    static std::string zoneLines() {
+        return "# UTC_Offset = -05:00\n# TimeZone = " + test::zoneNameFromTz("XST") + "\n";
+    }
+
     test::ScratchStation station;
     SiteConfiguration site;
 };
 
 TEST_F(KoraliVxHeader, ByteForByte) {
-    ZoneSetting zone("XST5");
+    test::TimeZoneSetting zone("XST5");
     const DataCollectionType& stream = loadStream(
         "SITE = Hilltop, Longitude = -105.27, Latitude = 40.01\n"
         "DEVICE = DI-194RS, PORT = COM1\n"
@@ -226,19 +207,18 @@ TEST_F(KoraliVxHeader, ByteForByte) {
               "# Site = Hilltop\n"
               "# Longitude = -105.27\n"
               "# Latitude = 40.01\n"
-              "#\n"
-              "# UTC_Offset = -05:00\n"
-              "# TimeZone = XST\n"
-              "#\n"
-              "# UTC_StartTime = 2011-05-03 18:18:45\n"
-              "# StationID = HT1\n"
-              "# Frequency = 24.0\n"
-              "# MonitorID = 123456789\n"
-              "# SampleRate = 5\n");
+              "#\n" +
+                  zoneLines() +
+                  "#\n"
+                  "# UTC_StartTime = 2011-05-03 18:18:45\n"
+                  "# StationID = HT1\n"
+                  "# Frequency = 24.0\n"
+                  "# MonitorID = 123456789\n"
+                  "# SampleRate = 5\n");
 }
 
 TEST_F(KoraliVxHeader, EntriesInTableOrderWithoutTheEmptyOnes) {
-    ZoneSetting zone("XST5");
+    test::TimeZoneSetting zone("XST5");
     const DataCollectionType& stream = loadStream(
         "SITE = Hilltop, Comments = roof\n"
         "DEVICE = DI-194RS, PORT = COM1\n"
@@ -247,41 +227,28 @@ TEST_F(KoraliVxHeader, EntriesInTableOrderWithoutTheEmptyOnes) {
     EXPECT_EQ(stream.headerText(site),
               "# Site = Hilltop\n"
               "# Comments = roof\n"
-              "#\n"
-              "# UTC_Offset = -05:00\n"
-              "# TimeZone = XST\n"
-              "#\n"
-              "# UTC_StartTime = 2011-05-03 18:18:45\n"
-              "# StationID = HT1\n"
-              "# MonitorID = 9\n"
-              "# SampleRate = 5\n"
-              "# Comments = new\n"
-              "# Observer = Jo\n");
-}
-
-TEST_F(KoraliVxHeader, DaylightSavingOffsetAndName) {
-    // Daylight saving all year round, so that it is in effect whenever the test runs.
-    ZoneSetting zone("XST5XDT,0/0,J365/25");
-    const DataCollectionType& stream = loadStream(
-        "SITE = Hilltop\nDEVICE = DI-194RS, PORT = COM1\n"
-        "CHANNEL = 1, DATATYPE = KORALI-VX, StationID = HT1, MonitorID = 1\n");
-    const std::string header = stream.headerText(site);
-    EXPECT_NE(header.find("\n# UTC_Offset = -04:00\n# TimeZone = XDT\n"), std::string::npos)
-        << header;
+              "#\n" +
+                  zoneLines() +
+                  "#\n"
+                  "# UTC_StartTime = 2011-05-03 18:18:45\n"
+                  "# StationID = HT1\n"
+                  "# MonitorID = 9\n"
+                  "# SampleRate = 5\n"
+                  "# Comments = new\n"
+                  "# Observer = Jo\n");
 }
 
 TEST_F(KoraliVxHeader, EmptyListsRenderAsErrors) {
-    ZoneSetting zone("XST5");
+    test::TimeZoneSetting zone("XST5");
     KoraliVxCollectionType type;
     site.modeController.clock.setTo(1304446725);
     EXPECT_EQ(type.headerText(site),
               "# ERROR? List = Empty\n"
-              "#\n"
-              "# UTC_Offset = -05:00\n"
-              "# TimeZone = XST\n"
-              "#\n"
-              "# UTC_StartTime = 2011-05-03 18:18:45\n"
-              "# ERROR? List = Empty\n");
+              "#\n" +
+                  zoneLines() +
+                  "#\n"
+                  "# UTC_StartTime = 2011-05-03 18:18:45\n"
+                  "# ERROR? List = Empty\n");
 }
 
 }  // namespace

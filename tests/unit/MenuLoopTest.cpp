@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -198,14 +199,14 @@ class ScanScreenTest : public MenuLoopTest {
     std::int64_t step = 1000;
     std::string screens;
     // With the screen of the pass and how many passes saw it.
-    std::function<void(char, long)> react;
+    std::function<void(char, std::ptrdiff_t)> react;
     std::promise<void> ends;
     std::shared_future<void> mayEnd = ends.get_future().share();
 };
 
 TEST_F(ScanScreenTest, PassesGoOnAndTheReportGivesWayAfterAMinuteWithoutAKey) {
     step = ScanScreen::resultStandsMilliseconds / 12;
-    react = [this](char screen, long seen) {
+    react = [this](char screen, std::ptrdiff_t seen) {
         // A key while the probe runs answers no report: it is dropped.
         if (screen == 'n' && seen == 2)
             site.console.feedKeys("x");
@@ -223,7 +224,7 @@ TEST_F(ScanScreenTest, PassesGoOnAndTheReportGivesWayAfterAMinuteWithoutAKey) {
 TEST_F(ScanScreenTest, AKeyLeavesTheReportAtOnceAndAReloadDrawsItAgain) {
     ends.set_value();
     std::string reportRow;
-    react = [&](char screen, long seen) {
+    react = [&](char screen, std::ptrdiff_t seen) {
         if (screen == 'r' && seen == 1)
             station.writeConfig("SITE = South Ridge Mast\n");
         if (screen == 'r' && seen == 2) {

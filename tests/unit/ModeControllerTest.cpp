@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <ctime>
 #include <memory>
 #include <ostream>
@@ -73,7 +74,7 @@ class ModeControllerTest : public ::testing::Test {
         return fresh;
     }
 
-    long countMessages(const std::string& message) const {
+    std::ptrdiff_t countMessages(const std::string& message) const {
         const auto all = station.eventLogMessages();
         return std::count(all.begin(), all.end(), message);
     }

@@ -123,6 +123,7 @@ TEST_P(StopSignalTest, EndsInOrderWithStatusMinusOne) {
     site.modeController.step(site, DataLoggingMode::DATALOG);
     station.writeFile("tmp/20110504_000000_NR1_A1.csv", "# today\n");
 
+    station.shareWithDeathTestChild();
     EXPECT_EXIT(onStopSignal(site, GetParam().signal), ::testing::ExitedWithCode(255), "");
 
     const std::vector<std::string> messages = station.eventLogMessages();

@@ -1,7 +1,6 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "devices/DeviceChannel.h"
 #include "eventlog/EventLog.h"
 #include "platform/SignalWatcher.h"
+#include "support/HostSystem.h"
 #include "support/ScratchStation.h"
 
 namespace torven {
@@ -386,18 +386,14 @@ TEST_F(SiteConfigurationTest, ChangeDetection) {
 
 TEST_F(SiteConfigurationTest, AnEditWithinTheSameSecondIsNoticed) {
     station.writeConfig(exampleFile);
-    const std::string path = station.path("Conf/TORVEN_config.txt").string();
-    struct stat state {};
-    ASSERT_EQ(stat(path.c_str(), &state), 0);
-    timespec times[2] = {state.st_atim, state.st_mtim};
-    times[1].tv_nsec = 100;
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    const auto path = station.path("Conf/TORVEN_config.txt");
+    const std::int64_t second = 1304446725;
+    ASSERT_TRUE(test::setModificationTime(path, second, 100));
     ASSERT_TRUE(site.loadConfiguration());
     EXPECT_FALSE(site.configurationChanged());
 
-    // Same size, same second: only the nanoseconds tell the edit apart.
-    times[1].tv_nsec = 200;
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    // Same size, same second: only the fractions of the second tell the edit apart.
+    ASSERT_TRUE(test::setModificationTime(path, second, 200));
     EXPECT_TRUE(site.configurationChanged());
 }
 

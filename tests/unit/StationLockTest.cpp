@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -7,14 +6,21 @@
 
 #include "platform/StationLock.h"
 #include "shell/Program.h"
+#include "support/HostSystem.h"
 #include "support/ScratchStation.h"
 
 namespace torven::platform {
 namespace {
 
+using test::currentProcessId;
+
 class StationLockTest : public ::testing::Test {
   protected:
-    std::string shownStation() const { return std::filesystem::canonical(station.root()); }
+    std::string shownStation() const { return std::filesystem::canonical(station.root()).string(); }
+    // A path in the station as messages show it, with the system's separators.
+    std::string shownPath(const std::string& relative) const {
+        return (std::filesystem::canonical(station.root()) / relative).make_preferred().string();
+    }
 
     test::ScratchStation station;
 };
@@ -24,18 +30,18 @@ class StationLockTest : public ::testing::Test {
 TEST_F(StationLockTest, ASecondLockIsRefusedAndNamesTheHolder) {
     const StationLock first(stationLockFile);
     ASSERT_TRUE(first.held()) << first.problem();
-    EXPECT_EQ(station.readFile("torven-monitor.lock"), std::to_string(::getpid()) + "\n");
+    EXPECT_EQ(station.readFile("torven-monitor.lock"), std::to_string(currentProcessId()) + "\n");
 
     const StationLock second(stationLockFile);
     EXPECT_EQ(second.state(), StationLock::State::HeldByAnother);
-    EXPECT_EQ(second.holderProcessId(), ::getpid());
+    EXPECT_EQ(second.holderProcessId(), currentProcessId());
     EXPECT_EQ(second.stationPath(), shownStation());
     EXPECT_EQ(stationRefusal(second), "torven-monitor: the station " + shownStation() +
                                           " is already monitored by process " +
-                                          std::to_string(::getpid()) +
+                                          std::to_string(currentProcessId()) +
                                           "; this monitor ends without touching it.\n");
     // The one turned away leaves the holder's record alone.
-    EXPECT_EQ(station.readFile("torven-monitor.lock"), std::to_string(::getpid()) + "\n");
+    EXPECT_EQ(station.readFile("torven-monitor.lock"), std::to_string(currentProcessId()) + "\n");
 }
 
 // A lock file left by a monitor that is gone, or one whose text names no process, stands in
@@ -45,7 +51,7 @@ TEST_F(StationLockTest, IsFreeAgainOnceItsHolderIsGone) {
     std::optional<StationLock> first;
     first.emplace(stationLockFile);
     ASSERT_TRUE(first->held()) << first->problem();
-    EXPECT_EQ(station.readFile("torven-monitor.lock"), std::to_string(::getpid()) + "\n");
+    EXPECT_EQ(station.readFile("torven-monitor.lock"), std::to_string(currentProcessId()) + "\n");
 
     station.writeFile("torven-monitor.lock", "");
     const StationLock refused(stationLockFile);
@@ -62,10 +68,10 @@ TEST_F(StationLockTest, IsFreeAgainOnceItsHolderIsGone) {
 TEST_F(StationLockTest, AnUnusableLockFileRefusesTheStart) {
     const StationLock lock("..\\Missing\\torven-monitor.lock");
     EXPECT_EQ(lock.state(), StationLock::State::Unusable);
-    const std::string problem =
-        shownStation() + "/Missing/torven-monitor.lock cannot be opened: No such file or directory";
+    const std::string problem = shownPath("Missing/torven-monitor.lock") +
+                                " cannot be opened: " + test::missingFolderErrorText();
     EXPECT_EQ(lock.problem(), problem);
-    EXPECT_NE(stationRefusal(lock).find("cannot lock the station " + shownStation() + "/Missing (" +
+    EXPECT_NE(stationRefusal(lock).find("cannot lock the station " + shownPath("Missing") + " (" +
                                         problem + ")"),
               std::string::npos)
         << stationRefusal(lock);

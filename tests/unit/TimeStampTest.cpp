@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <ctime>
 #include <string>
 
+#include "support/UtcInstant.h"
 #include "time/TimeStamp.h"
 
 namespace torven {
@@ -49,11 +49,7 @@ TEST(TimeStamp, MonthNamesInEnglish) {
     const std::array<const char*, 12> names = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     for (int month = 0; month < 12; ++month) {
-        std::tm calendar{};
-        calendar.tm_year = 108;
-        calendar.tm_mon = month;
-        calendar.tm_mday = 15;
-        const TimeStamp stamp = at(::timegm(&calendar));
+        const TimeStamp stamp = at(test::utcInstant(2008, month + 1, 15, 0, 0, 0));
         EXPECT_EQ(stamp.monthName(), names[static_cast<std::size_t>(month)]);
         EXPECT_EQ(stamp.monthText(), (month < 9 ? "0" : "") + std::to_string(month + 1));
     }

@@ -51,18 +51,27 @@ std::optional<std::size_t> FileDescriptor::writeSome(std::string_view bytes) con
     return static_cast<std::size_t>(written);
 }
 
+// A read at an offset moves the file pointer of a synchronous handle to the end of what it
+// read, so the pointer is put back: the next write must land where it would have without the
+// read.
 std::optional<std::size_t> FileDescriptor::readAt(std::uint64_t offset,
                                                   std::span<char> buffer) const {
+    const HANDLE file = handleOf(descriptor_);
+    LARGE_INTEGER pointer{};
+    if (!::SetFilePointerEx(file, LARGE_INTEGER{}, &pointer, FILE_CURRENT))
+        return std::nullopt;
     OVERLAPPED position{};
     position.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
     position.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD count = 0;
     const auto wanted = static_cast<DWORD>(std::min(buffer.size(), largestTransfer));
-    if (::ReadFile(handleOf(descriptor_), buffer.data(), wanted, &count, &position))
+    const bool read = ::ReadFile(file, buffer.data(), wanted, &count, &position) != 0;
+    const bool atEnd = !read && ::GetLastError() == ERROR_HANDLE_EOF;
+    if (!::SetFilePointerEx(file, pointer, nullptr, FILE_BEGIN))
+        return std::nullopt;
+    if (read)
         return static_cast<std::size_t>(count);
-    if (::GetLastError() == ERROR_HANDLE_EOF)
-        return 0;
-    return std::nullopt;
+    return atEnd ? std::optional<std::size_t>(0) : std::nullopt;
 }
 
 std::optional<std::uint64_t> FileDescriptor::size() const {
