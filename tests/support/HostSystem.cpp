@@ -37,12 +37,6 @@ long currentProcessId() {
     return static_cast<long>(::GetCurrentProcessId());
 }
 
-// Wine's ntdll has an export of its own that Windows lacks.
-bool runningUnderWine() {
-    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 void setEnvironmentVariable(const char* name, const char* value) {
     ::_putenv_s(name, value);
 }
@@ -97,10 +91,6 @@ long currentProcessId() {
     return static_cast<long>(::getpid());
 }
 
-bool runningUnderWine() {
-    return false;
-}
-
 void setEnvironmentVariable(const char* name, const char* value) {
     ::setenv(name, value, 1);
 }
@@ -121,10 +111,6 @@ std::string missingFolderErrorText() {
 }
 
 #endif
-
-std::string zoneNameFromTz(const std::string& name) {
-    return runningUnderWine() ? name.substr(0, 2) : name;
-}
 
 TimeZoneSetting::TimeZoneSetting(const char* zone) {
     if (const char* old = std::getenv("TZ"))

@@ -12,9 +12,6 @@ namespace torven::test {
 
 long currentProcessId();
 
-// Whether the test program runs under Wine rather than on Windows itself (false on Linux).
-bool runningUnderWine();
-
 void setEnvironmentVariable(const char* name, const char* value);
 void removeEnvironmentVariable(const char* name);
 
@@ -26,10 +23,6 @@ bool setModificationTime(const std::filesystem::path& path, std::int64_t epochSe
 // The system's own text for opening a file in a folder that does not exist, as the platform
 // layer reports the failure.
 std::string missingFolderErrorText();
-
-// The name of a zone given in TZ ("XST5") as the C library reports it. Windows keeps its three
-// letters; Wine's C runtime (msvcrt.dll of Wine 8) keeps only the first two.
-std::string zoneNameFromTz(const std::string& name);
 
 // Sets the TZ variable for as long as it lives and then puts back what was there before,
 // each time re-reading the zone in the C library.
