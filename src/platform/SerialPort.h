@@ -43,7 +43,9 @@ class SerialPort {
     // Raw 8N1 at the given speed, no flow control, DTR and RTS raised (ignored where the
     // port has no modem lines). False when the settings cannot be read or written.
     bool configure(int baud);
-    void setTimeouts(const SerialTimeouts& timeouts) { timeouts_ = timeouts; }
+    // The time-outs of every later read and write; on Windows handed to the driver once here
+    // (and by configure), not before each read.
+    void setTimeouts(const SerialTimeouts& timeouts);
     // Discards pending output and input.
     void purge();
     // Writes all bytes within the write time-out; false on error or time-out.

@@ -156,6 +156,10 @@ bool SerialPort::configure(int baud) {
     return true;
 }
 
+void SerialPort::setTimeouts(const SerialTimeouts& timeouts) {
+    timeouts_ = timeouts;
+}
+
 void SerialPort::purge() {
     if (handle_ >= 0)
         ::tcflush(descriptorOf(handle_), TCIOFLUSH);

@@ -124,13 +124,19 @@ bool SerialPort::configure(int baud) {
     settings.fAbortOnError = FALSE;
     settings.fDtrControl = DTR_CONTROL_ENABLE;
     settings.fRtsControl = RTS_CONTROL_ENABLE;
-    if (!::SetCommState(port, &settings))
+    if (!::SetCommState(port, &settings) || !applyTimeouts(port, timeouts_))
         return false;
     // A port without modem lines (a pseudo-terminal behind Wine, some adapters) refuses
     // these; the device only needs the lines raised where they exist.
     ::EscapeCommFunction(port, SETDTR);
     ::EscapeCommFunction(port, SETRTS);
     return true;
+}
+
+void SerialPort::setTimeouts(const SerialTimeouts& timeouts) {
+    timeouts_ = timeouts;
+    if (handle_ != -1)
+        applyTimeouts(handleOf(handle_), timeouts_);
 }
 
 void SerialPort::purge() {
@@ -141,7 +147,7 @@ void SerialPort::purge() {
 }
 
 bool SerialPort::write(std::span<const std::uint8_t> bytes) {
-    if (handle_ == -1 || !applyTimeouts(handleOf(handle_), timeouts_))
+    if (handle_ == -1)
         return false;
     DWORD written = 0;
     return ::WriteFile(handleOf(handle_), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
@@ -150,7 +156,7 @@ bool SerialPort::write(std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<std::size_t> SerialPort::read(std::span<std::uint8_t> buffer) {
-    if (handle_ == -1 || !applyTimeouts(handleOf(handle_), timeouts_))
+    if (handle_ == -1)
         return std::nullopt;
     DWORD received = 0;
     if (!::ReadFile(handleOf(handle_), buffer.data(), static_cast<DWORD>(buffer.size()), &received,
