@@ -147,8 +147,14 @@ TEST_F(DataFilesTest, WritesHeadersAndDueRowsAndHandsFilesOver) {
     EXPECT_GE(*clock, testStart_);
     EXPECT_LE(*clock, std::time(nullptr));
 
-    // The earlier day's file is handed over at the next quarter minute; today's stay.
-    ASSERT_TRUE(eventually([&] { return !station_.exists("tmp/" + oldFile); }, screenTimeout));
+    // The earlier day's file is handed over at the next quarter minute; today's stay. The file
+    // leaves tmp under its own name when it is marked as sent, and its marker once it is in Data.
+    ASSERT_TRUE(eventually(
+        [&] {
+            return !station_.exists("tmp/" + oldFile) &&
+                   !station_.exists("tmp/." + oldFile + ".sent");
+        },
+        screenTimeout));
     EXPECT_EQ(station_.readFile("Data/" + oldFile), oldContent);
     EXPECT_EQ(station_.readFile("ToSend/" + oldFile), oldContent);
     EXPECT_EQ(dataFiles("ToSend"), std::vector<std::string>{oldFile});
