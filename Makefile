@@ -62,7 +62,8 @@ TEST_FUZZ_SECONDS ?= 10
 fuzz:
 	$(CMAKE) -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DTORVEN_SANITIZE=ON -DTORVEN_FUZZ=ON >/dev/null
-	$(CMAKE) --build build-fuzz -j $(JOBS) --target fuzz_config_reader fuzz_frame_decoder
+	$(CMAKE) --build build-fuzz -j $(JOBS) --target fuzz_config_reader fuzz_frame_decoder \
+		fuzz_request_handler
 	tests/fuzz/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
 
 # Benchmarks, built as the program is (make build). Real-time figures against simulated

@@ -34,6 +34,8 @@ void DataCollectionType::continueFrom(const DataCollectionType& earlier) {
     fileStartTag_ = earlier.fileStartTag_;
     currentFileBytes_ = earlier.currentFileBytes_;
     lastRowTime_ = earlier.lastRowTime_;
+    rowsWritten_ = earlier.rowsWritten_;
+    fileWriteErrors_ = earlier.fileWriteErrors_;
     status_ = earlier.status_;
     lossLogged_ = earlier.lossLogged_;
     lossReportsHeld_ = earlier.lossReportsHeld_;

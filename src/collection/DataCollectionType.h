@@ -60,6 +60,13 @@ class DataCollectionType {
     std::optional<std::int64_t> lastRowTime() const { return lastRowTime_; }
     void setLastRowTime(std::int64_t epochSeconds) { lastRowTime_ = epochSeconds; }
 
+    // Rows written whole, and rows that could not be written, since the stream was built
+    // (a reload that keeps the stream keeps its counts too).
+    std::uint64_t rowsWritten() const { return rowsWritten_; }
+    void countRowWritten() { ++rowsWritten_; }
+    std::uint64_t fileWriteErrors() const { return fileWriteErrors_; }
+    void countFileWriteError() { ++fileWriteErrors_; }
+
     CollectionStatus status() const { return status_; }
     void setStatus(CollectionStatus status) { status_ = status; }
     std::int32_t sampleInterval() const { return sampleInterval_; }
@@ -76,7 +83,8 @@ class DataCollectionType {
     void setLossReportsHeld(bool held) { lossReportsHeld_ = held; }
 
     // Goes on where `earlier` (the same stream of the configuration before a reload) stands:
-    // its data file, the time of its last row, its status and what it has logged of a loss.
+    // its data file, the time of its last row, its counts, its status and what it has logged of
+    // a loss.
     void continueFrom(const DataCollectionType& earlier);
 
   protected:
@@ -93,6 +101,8 @@ class DataCollectionType {
     std::string streamId_;
     std::uint64_t currentFileBytes_ = 0;
     std::optional<std::int64_t> lastRowTime_;
+    std::uint64_t rowsWritten_ = 0;
+    std::uint64_t fileWriteErrors_ = 0;
     CollectionStatus status_ = CollectionStatus::OffLine;
     MetaDataList metaData_;
     bool lossLogged_ = false;

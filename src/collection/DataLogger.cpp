@@ -18,6 +18,7 @@ using platform::TextFile;
 // after a configuration load); a stream already in error keeps retrying silently at every
 // due row.
 void reportFileError(DataCollectionType& stream, std::string message) {
+    stream.countFileWriteError();
     if (stream.status() == CollectionStatus::FileWriteError)
         return;
     stream.setStatus(CollectionStatus::FileWriteError);
@@ -113,6 +114,7 @@ void writeRow(DataCollectionType& stream, const SiteConfiguration& site) {
         return;
     }
     stream.setStatus(CollectionStatus::Logging);
+    stream.countRowWritten();
     stream.setLastRowTime(now.seconds());
     stream.setCurrentFileBytes(sizeAfter);
     platform::extendCopy(path, site.dataDirectory + name, sizeBefore);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,6 +55,8 @@ class SiteConfiguration {
     ModeController modeController;
     // What the hand-over of finished files has reported and is still waiting on.
     HandOverWarnings handOverWarnings;
+    // The message of the red configuration error box while it is shown; none otherwise.
+    std::optional<std::string> shownConfigurationError;
 
   private:
     void registerSiteKeywords();

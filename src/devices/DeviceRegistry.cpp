@@ -155,7 +155,7 @@ PhysicalDevice* DeviceRegistry::addDevice(const std::string& typeName, const std
 PhysicalDevice* DeviceRegistry::addDevice(std::unique_ptr<PhysicalDevice> device) {
     if (!device)
         return nullptr;
-    devices_.push_back({std::move(device), {}});
+    devices_.push_back({std::move(device), {}, {}});
     return devices_.back().device.get();
 }
 
@@ -163,6 +163,12 @@ PhysicalDevice* DeviceRegistry::deviceAt(int index) const {
     if (index < 0 || index >= count())
         return nullptr;
     return devices_[index].device.get();
+}
+
+DeviceRegistry::LinkCounts DeviceRegistry::linkCountsAt(int index) const {
+    if (index < 0 || index >= count())
+        return {};
+    return devices_[index].counts;
 }
 
 PhysicalDevice* DeviceRegistry::lastDevice() const {
@@ -178,6 +184,10 @@ bool DeviceRegistry::connectAll() {
         entry.reconnection.lastFlapWarning = lastFlapWarning;
     }
     const std::vector<Outcome> connected = runTogether(allDevices(), &PhysicalDevice::connect);
+    for (std::size_t index = 0; index < connected.size(); ++index) {
+        if (!connected[index].succeeded)
+            ++devices_[index].counts.failedHandshakes;
+    }
     return std::all_of(connected.begin(), connected.end(),
                        [](const Outcome& outcome) { return outcome.succeeded; });
 }
@@ -251,9 +261,13 @@ DeviceRegistry::Attempt DeviceRegistry::beginAttempt(Entry& entry, std::int64_t 
 }
 
 void DeviceRegistry::finishAttempt(const Attempt& attempt) {
-    if (!attempt.connected)
-        return;
     Entry& entry = *attempt.entry;
+    if (!attempt.connected) {
+        ++entry.counts.failedHandshakes;
+        return;
+    }
+    if (!attempt.firstConnection)
+        ++entry.counts.reconnections;
     Reconnection& reconnection = entry.reconnection;
     reconnection.awaitingSample = true;
     if (attempt.firstConnection || !returnLogAllowed(entry, attempt.start))
@@ -290,7 +304,9 @@ void DeviceRegistry::warnFlapping(Entry& entry, std::int64_t returnedAt, const s
              portText(*entry.device) + " keeps dropping out: returned online " + how);
 }
 
-void DeviceRegistry::noteRead(Entry& entry, bool sampleRead) {
+void DeviceRegistry::noteRead(Entry& entry, bool wasConnected, bool sampleRead) {
+    if (wasConnected && !sampleRead)
+        ++entry.counts.failedReads;
     Reconnection& reconnection = entry.reconnection;
     const bool firstReadAfterReturn = reconnection.awaitingSample;
     reconnection.awaitingSample = false;
@@ -317,6 +333,7 @@ void DeviceRegistry::readAll() {
         entry.device->startSample();
     std::vector<Entry*> read;
     std::vector<PhysicalDevice*> readDevices;
+    std::vector<bool> wasConnected;
     for (Entry& entry : devices_) {
         // A device built by a configuration load is first connected after the reads of a pass;
         // until it has been tried there is no link to tell its streams about.
@@ -325,11 +342,12 @@ void DeviceRegistry::readAll() {
         entry.reconnection.tried = true;
         read.push_back(&entry);
         readDevices.push_back(entry.device.get());
+        wasConnected.push_back(entry.device->isConnected());
     }
     const std::vector<Outcome> linkUp = runTogether(readDevices, &PhysicalDevice::readSample);
     for (std::size_t index = 0; index < read.size(); ++index) {
         Entry& entry = *read[index];
-        noteRead(entry, linkUp[index].succeeded);
+        noteRead(entry, wasConnected[index], linkUp[index].succeeded);
         reportLinkState(*entry.device, linkUp[index].succeeded, !entry.reconnection.lossesHeld);
     }
 }

@@ -29,6 +29,16 @@ class DeviceRegistry {
     int count() const { return static_cast<int>(devices_.size()); }
     // The device at a 0-based position; none outside 0..count-1.
     PhysicalDevice* deviceAt(int index) const;
+
+    // What has happened to a device's link since it was built (a reload that keeps the
+    // device keeps its counts too).
+    struct LinkCounts {
+        std::uint64_t reconnections = 0;     // connects that brought a lost device back
+        std::uint64_t failedHandshakes = 0;  // connect attempts that failed
+        std::uint64_t failedReads = 0;       // reads of a connected device that failed
+    };
+    // The counts of the device at a 0-based position; zeros outside 0..count-1.
+    LinkCounts linkCountsAt(int index) const;
     PhysicalDevice* lastDevice() const;
 
     // Milliseconds on a scale of the caller's choosing (the system clock since the epoch in
@@ -99,6 +109,7 @@ class DeviceRegistry {
     struct Entry {
         std::unique_ptr<PhysicalDevice> device;
         Reconnection reconnection;
+        LinkCounts counts;
     };
     // One connect attempt of a reconnection batch.
     struct Attempt {
@@ -115,7 +126,7 @@ class DeviceRegistry {
     static void finishAttempt(const Attempt& attempt);
     static bool returnLogAllowed(Entry& entry, std::int64_t now);
     static void warnFlapping(Entry& entry, std::int64_t returnedAt, const std::string& how);
-    static void noteRead(Entry& entry, bool sampleRead);
+    static void noteRead(Entry& entry, bool wasConnected, bool sampleRead);
 
     std::vector<Entry> devices_;
 };

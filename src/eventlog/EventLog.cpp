@@ -1,5 +1,6 @@
 #include "eventlog/EventLog.h"
 
+#include <cstddef>
 #include <utility>
 
 #include "config/SiteConfiguration.h"
@@ -33,6 +34,7 @@ void EventLog::logEvent(LogLevel level, std::string message) {
     TimeStamp now;
     now.setToNow(0);
     const std::string name = levelName(level);
+    ++entryCounts_[static_cast<std::size_t>(level)];
     lastEventText_ = name + ": " + message;
     lastEventTime_ = now.dateTimeText();
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -27,6 +29,8 @@ class EventLog {
 
     const std::string& lastEventTime() const { return lastEventTime_; }
     const std::string& lastEventText() const { return lastEventText_; }
+    // The entries logged at each level since the log was made, indexed by the level's code.
+    const std::array<std::uint64_t, 5>& entryCounts() const { return entryCounts_; }
 
     // What a FATAL entry does after its banner and key (tests replace the process exit).
     void setFatalExit(std::function<void()> fatalExit) { fatalExit_ = std::move(fatalExit); }
@@ -36,6 +40,7 @@ class EventLog {
     Console& console_;
     std::string lastEventTime_;
     std::string lastEventText_;
+    std::array<std::uint64_t, 5> entryCounts_{};
     std::function<void()> fatalExit_;
 };
 

@@ -30,6 +30,16 @@ class ProgramLock {
             return result;
         }
     }
+    // Runs work with the lock taken by the calling thread, which does not hold it yet, and
+    // gives it back afterwards.
+    template <typename Work>
+    static auto holding(Work work) {
+        acquire();
+        const struct Release {
+            ~Release() { release(); }
+        } releaseAtEnd;
+        return work();
+    }
     static bool heldByThisThread();
     // Gives the lock back when the calling thread holds it.
     static void release();

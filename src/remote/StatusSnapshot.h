@@ -65,7 +65,11 @@ struct StatusSnapshot {
 };
 
 // The snapshot of the site's state now; the caller holds the program lock. The count of
-// finished files is left for takeFileCounts, which reads directories and needs no lock.
+// finished files is left to countFinishedFiles, which reads a directory and needs no lock.
 StatusSnapshot takeStatusSnapshot(const SiteConfiguration& site, std::int64_t startTime);
+
+// Counts the data files in the tmp directory that are not a stream's current file: finished
+// files that wait for their hand-over.
+void countFinishedFiles(StatusSnapshot& snapshot, const std::string& tmpDirectory);
 
 }  // namespace torven

@@ -1,5 +1,7 @@
 #include "shell/Program.h"
 
+#include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -7,6 +9,7 @@
 #include "config/SiteConfiguration.h"
 #include "eventlog/EventLog.h"
 #include "platform/ProgramLock.h"
+#include "shell/CommandLine.h"
 #include "shell/MenuLoop.h"
 
 namespace torven {
@@ -91,10 +94,22 @@ void stopWatching(std::optional<platform::SignalWatcher>& watcher) {
 
 }  // namespace
 
-int runProgram(SiteConfiguration& site) {
+int runProgram(SiteConfiguration& site, const std::optional<RemoteStatusServer::Settings>& remote) {
     // First of all, so that every thread started later inherits the blocked stop signals.
     std::optional<platform::SignalWatcher> watcher;
     watcher.emplace([&site](platform::StopSignal signal) { onStopSignal(site, signal); });
+    std::unique_ptr<RemoteStatusServer> remoteStatus;
+    if (remote) {
+        std::string problem;
+        remoteStatus = RemoteStatusServer::start(site, *remote, problem);
+        if (!remoteStatus) {
+            std::fputs(
+                ("torven-monitor: cannot serve the remote status: " + problem + "\n").c_str(),
+                stderr);
+            stopWatching(watcher);
+            return remoteStatusFailedStatus;
+        }
+    }
     platform::ProgramLock::acquire();
     // Copies that a crash or a power cut cut short are never whole: they go before any
     // hand-over could take them for finished ones.
@@ -121,6 +136,8 @@ int runProgram(SiteConfiguration& site) {
     showShutdownTime(site);
     console.dumpConsole();
     console.print("\nProgram Ending\n");
+    // A request being answered may wait for the lock.
+    platform::ProgramLock::released([&remoteStatus] { remoteStatus.reset(); });
     stopWatching(watcher);
     return 0;
 }
@@ -137,12 +154,14 @@ bool reloadConfiguration(SiteConfiguration& site) {
             platform::ProgramLock::sleepReleased(2000);
         }
     }
+    site.shownConfigurationError.reset();
     return true;
 }
 
 void showErrorBox(SiteConfiguration& site) {
     Console& console = site.console;
     const EventLog& log = programEventLog();
+    site.shownConfigurationError = log.lastEventText();
     console.clearScreen();
     console.printf(errorBox, log.lastEventTime().c_str(), log.lastEventText().c_str());
     console.dumpConsole();

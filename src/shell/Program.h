@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/SignalWatcher.h"
 #include "platform/StationLock.h"
+#include "remote/RemoteStatusServer.h"
 
 namespace torven {
 
@@ -17,8 +19,11 @@ inline constexpr const char* stationLockFile = "..\\torven-monitor.lock";
 inline constexpr int stationRefusedStatus = 2;
 
 // The program: start-up (console, configuration, banner, countdown), the menu loop and the
-// normal end. Returns the exit status, 0.
-int runProgram(SiteConfiguration& site);
+// normal end, with the remote status served beside it when remote is given. Returns the exit
+// status: 0, or remoteStatusFailedStatus when the remote status cannot be served (before the
+// terminal is touched).
+int runProgram(SiteConfiguration& site,
+               const std::optional<RemoteStatusServer::Settings>& remote = std::nullopt);
 
 // Loads the configuration when its file changed since the last attempt; while loads fail,
 // shows the red error box every 2000 ms until the file changes again. True when this call

@@ -232,6 +232,24 @@ TEST_F(DataFileWriterTest, AStreamWritingEverySecondAlsoReportsAnOpenFailure) {
                   "Can't open file:20110503_181846_HT1_123456.csv Creating new file"});
 }
 
+TEST_F(DataFileWriterTest, RowsWrittenAndRowsThatFailedAreCountedAndGoOnAfterAReload) {
+    ScriptedStream& stream = addStream("HT1_123456", 1);
+    tickAt(firstRowTime);
+    tickAt(firstRowTime + 1);
+    fs::rename(station.path("tmp"), station.path("tmp.away"));
+    tickAt(firstRowTime + 2);
+    tickAt(firstRowTime + 3);
+    fs::rename(station.path("tmp.away"), station.path("tmp"));
+    tickAt(firstRowTime + 4);
+    EXPECT_EQ(stream.rowsWritten(), 3u);
+    EXPECT_EQ(stream.fileWriteErrors(), 2u) << "every failed row counts, not only the first";
+
+    ScriptedStream continued("HT1_123456", 1);
+    continued.continueFrom(stream);
+    EXPECT_EQ(continued.rowsWritten(), 3u);
+    EXPECT_EQ(continued.fileWriteErrors(), 2u);
+}
+
 TEST_F(DataFileWriterTest, ALostConnectionIsLoggedOncePerLoss) {
     ScriptedStream& stream = addStream("HT1_123456", 1);
     const std::vector<bool> online = {true, false, false, false, true, true, false, false};

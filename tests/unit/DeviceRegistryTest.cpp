@@ -508,6 +508,29 @@ TEST_F(ReconnectionTest, ATakeOverKeepsTheDevicesOfUnchangedLinesWithTheirState)
               std::vector<std::string>{"FAKE-194 on port COM3 has returned online"});
 }
 
+TEST_F(ReconnectionTest, CountsReturnsFailedHandshakesAndFailedReadsOfConnectedDevicesOnly) {
+    FakeDevice* flaky = add("COM1");
+    FakeDevice* absent = add("COM2");
+    absent->setAnswering(false);
+    EXPECT_FALSE(fakes.registry.connectAll());
+    dropOut(flaky);
+    pass();  // flaky returns; absent fails again and then waits
+    dropOut(flaky);
+    pass();
+    passFor(2000);  // absent tries again after its wait; its reads are of no device
+
+    const DeviceRegistry::LinkCounts flakyCounts = fakes.registry.linkCountsAt(0);
+    const DeviceRegistry::LinkCounts absentCounts = fakes.registry.linkCountsAt(1);
+    EXPECT_EQ(flakyCounts.reconnections, 2u);
+    EXPECT_EQ(flakyCounts.failedHandshakes, 0u);
+    EXPECT_EQ(flakyCounts.failedReads, 2u);
+    EXPECT_EQ(absentCounts.reconnections, 0u);
+    EXPECT_EQ(absentCounts.failedHandshakes, static_cast<std::uint64_t>(absent->connectCalls()));
+    EXPECT_GE(absentCounts.failedHandshakes, 3u);
+    EXPECT_EQ(absentCounts.failedReads, 0u) << "a disconnected device has no read to fail";
+    EXPECT_EQ(fakes.registry.linkCountsAt(2).reconnections, 0u) << "no such device";
+}
+
 TEST(DeviceRegistryTest, DisconnectAllAndClearDisconnectEveryDevice) {
     Fakes fakes;
     FakeDevice* first = fakes.add("COM1");

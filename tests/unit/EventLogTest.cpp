@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -71,6 +73,8 @@ TEST_F(EventLogTest, EntriesAreAppendedInOrder) {
     EXPECT_EQ(messages[0], "first");
     EXPECT_EQ(messages[1], "Can't open file ..\\tmp\\x.csv");
     EXPECT_NE(station.eventLogLines()[1].find(", WARN, "), std::string::npos);
+    EXPECT_EQ(log.entryCounts(), (std::array<std::uint64_t, 5>{0, 1, 1, 0, 0}))
+        << "counted by level: CONF, INFO, WARN, ERROR, FATAL";
 }
 
 TEST_F(EventLogTest, WithoutItsFolderTheLineGoesToTheConsole) {
