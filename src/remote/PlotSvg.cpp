@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <limits>
 
@@ -31,10 +32,18 @@ struct ValueRange {
     }
 };
 
-std::string fixed(double number) {
+// A coordinate with one decimal.
+void appendFixed(std::string& out, double number) {
     std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), "%.1f", number);
-    return text.data();
+    const auto result =
+        std::to_chars(text.data(), text.data() + text.size(), number, std::chars_format::fixed, 1);
+    out.append(text.data(), result.ptr);
+}
+
+std::string fixed(double number) {
+    std::string text;
+    appendFixed(text, number);
+    return text;
 }
 
 std::string valueLabel(double value) {
