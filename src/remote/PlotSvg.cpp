@@ -15,10 +15,10 @@ namespace {
 // The plot area inside the view box, in its units.
 constexpr double viewWidth = 960.0;
 constexpr double viewHeight = 320.0;
-constexpr double left = 80.0;
-constexpr double right = 940.0;
+constexpr double left = 120.0;
+constexpr double right = 920.0;
 constexpr double top = 16.0;
-constexpr double bottom = 280.0;
+constexpr double bottom = 270.0;
 constexpr int hoursBetweenTicks = 6;
 
 struct ValueRange {
@@ -77,16 +77,16 @@ std::string axes(const ValueRange& range) {
         svg += "<line x1=\"" + x + "\" y1=\"" + fixed(top) + "\" x2=\"" + x + "\" y2=\"" +
                fixed(bottom) + "\" stroke-dasharray=\"4 4\"/>";
     }
-    svg += "</g><g class=\"labels\" font-size=\"16\" fill=\"#333\">";
+    svg += "</g><g class=\"labels\" font-size=\"24\" fill=\"#333\">";
     for (int hour = 0; hour <= 24; hour += hoursBetweenTicks) {
         std::array<char, 8> label{};
         std::snprintf(label.data(), label.size(), "%02d:00", hour);
-        svg += text(left + (right - left) * hour / 24.0, bottom + 22.0, "middle", label.data());
+        svg += text(left + (right - left) * hour / 24.0, bottom + 32.0, "middle", label.data());
     }
-    svg += text(left - 8.0, range.y(range.high) + 5.0, "end", valueLabel(range.high));
+    svg += text(left - 10.0, range.y(range.high) + 8.0, "end", valueLabel(range.high));
     if (range.high > range.low)
-        svg += text(left - 8.0, range.y(range.low) + 5.0, "end", valueLabel(range.low));
-    svg += text(right, viewHeight - 4.0, "end", "UTC");
+        svg += text(left - 10.0, range.y(range.low) + 8.0, "end", valueLabel(range.low));
+    svg += text(left - 40.0, bottom + 32.0, "end", "UTC");
     return svg + "</g>";
 }
 

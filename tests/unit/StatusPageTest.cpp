@@ -55,7 +55,7 @@ TEST(StatusPageTest, APlotEscapesItsStreamAndBreaksAtGaps) {
 
 TEST(StatusPageTest, AFlatDayIsALevelLine) {
     const std::string svg = plotSvg("HT1", dayWith({{0, 5.0}, {180, 5.0}, {86399, 5.0}}));
-    EXPECT_TRUE(contains(svg, ",148.0 "));
+    EXPECT_TRUE(contains(svg, ",143.0 "));
     EXPECT_FALSE(contains(svg, "nan"));
     EXPECT_FALSE(contains(svg, "inf"));
     EXPECT_EQ(occurrences(svg, ">5</text>"), 1U);
