@@ -43,8 +43,11 @@ windows-test: windows
 	WINEPREFIX=$(WINE_PREFIX) WINEDEBUG=-all ctest --test-dir build-win --output-on-failure \
 		-j $(JOBS) --timeout 600; status=$$?; tools/wine-session.sh stop $(WINE_PREFIX); exit $$status
 
+# The remote status of the demo is on http://127.0.0.1:8080/ (DEMO_ARGS= turns it off).
+DEMO_ARGS ?= --http 8080
+
 demo: build
-	tools/demo.sh
+	tools/demo.sh $(DEMO_ARGS)
 
 # A whole station with simulated devices under scheduled faults, measured for lost rows.
 # Exit status 1 when a healthy stream lost a row. Example: make soak SOAK_ARGS="--devices 8"

@@ -3,7 +3,9 @@
 # top of the repository. `make demo` runs it after `make build`.
 #
 # The simulator plays one device on COM1 with a different signal on each channel; the monitor
-# runs in this terminal from demo-station/bin. Quit with Escape then Q, or with Control-C.
+# runs in this terminal from demo-station/bin, with the script's arguments as its own (the
+# Makefile passes DEMO_ARGS, by default "--http 8080": the remote status on
+# http://127.0.0.1:8080/). Quit with Escape then Q, or with Control-C.
 # Either way the simulator is stopped afterwards and the script tells where the files are.
 
 set -euo pipefail
@@ -118,7 +120,7 @@ fi
 status=0
 cd "$station/bin"
 monitor_running=yes
-"$monitor" || status=$?
+"$monitor" "$@" || status=$?
 monitor_running=""
 cd "$repo"
 echo "demo: the monitor ended with status $status"

@@ -167,7 +167,7 @@ void addProgram(Exposition& out, const StatusSnapshot& snapshot) {
                "Mode of the program: 1 for the current one, 0 for the others.");
     for (const DataLoggingMode mode : {DataLoggingMode::Initialize, DataLoggingMode::DATALOG,
                                        DataLoggingMode::CALIBRATE, DataLoggingMode::STOPPED}) {
-        const std::string name = modeDisplayName(mode);
+        const std::string name = modeName(mode);
         out.sample("torven_mode", {{"mode", name}}, name == snapshot.mode ? 1U : 0U);
     }
     out.family("torven_configuration_error", "gauge",

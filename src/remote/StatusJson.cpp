@@ -98,6 +98,7 @@ void writeStatus(std::string& out, const StatusSnapshot& snapshot) {
     JsonObject object(out);
     object.text("version", snapshot.version);
     object.text("mode", snapshot.mode);
+    object.text("modeText", snapshot.modeText);
     object.text("site", snapshot.site);
     object.time("time", snapshot.lastPassTime);
     object.literal("configurationError",

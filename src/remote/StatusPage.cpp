@@ -102,11 +102,12 @@ std::string deviceTable(const StatusSnapshot& snapshot) {
 }
 
 std::string summary(const StatusSnapshot& snapshot) {
-    std::string text =
-        "<dl class=\"summary\"><dt>Current Mode</dt><dd><span class=\"mode\">" +
-        htmlEscaped(snapshot.mode) + "</span></dd><dt>Monitor Site</dt>" + "<dd class=\"site\">" +
-        htmlEscaped(snapshot.site) + "</dd><dt>UTC</dt><dd class=\"time\">" +
-        htmlEscaped(snapshot.lastPassTime ? snapshot.lastPassText : "-") + "</dd></dl>\n";
+    std::string text = "<dl class=\"summary\"><dt>Current Mode</dt><dd><span class=\"mode\">" +
+                       htmlEscaped(snapshot.modeText) + "</span></dd><dt>Monitor Site</dt>" +
+                       "<dd class=\"site\">" + htmlEscaped(snapshot.site) +
+                       "</dd><dt>UTC</dt><dd class=\"time\">" +
+                       htmlEscaped(snapshot.lastPassTime ? snapshot.lastPassText : "-") +
+                       "</dd></dl>\n";
     if (snapshot.configurationError) {
         text += "<div class=\"config-error\" role=\"alert\">" +
                 htmlEscaped(*snapshot.configurationError) + "</div>\n";

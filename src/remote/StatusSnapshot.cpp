@@ -77,7 +77,8 @@ StatusSnapshot takeStatusSnapshot(const SiteConfiguration& site, std::int64_t st
     const ModeController& controller = site.modeController;
     StatusSnapshot snapshot;
     snapshot.version = versionText;
-    snapshot.mode = controller.modeName();
+    snapshot.mode = modeName(controller.mode());
+    snapshot.modeText = controller.modeName();
     // Read directly: asking the site for its ID would log a FATAL entry before the first load.
     site.siteMetaData().getValue("Site", snapshot.site);
     if (controller.lastPassMilliseconds() > 0) {

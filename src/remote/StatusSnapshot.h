@@ -48,8 +48,9 @@ struct DeviceSnapshot {
 // that the answers to a request are made from it without the lock.
 struct StatusSnapshot {
     std::string version;
-    std::string mode;  // the mode name the console shows ("DATALOG", ...)
-    std::string site;  // the site ID; empty while no configuration is loaded
+    std::string mode;      // "INITIALIZE", "DATALOG", "CALIBRATE" or "STOPPED"
+    std::string modeText;  // as the console shows it ("* * *  C A L I B R A T E  * * *")
+    std::string site;      // the site ID; empty while no configuration is loaded
     // The UTC time of the last pass as seconds since the epoch and as "YYYY-MM-DD hh:mm:ss";
     // none before the first pass.
     std::optional<std::int64_t> lastPassTime;

@@ -11,4 +11,11 @@ std::string modeDisplayName(DataLoggingMode mode) {
     return index < names.size() ? names[index] : "";
 }
 
+std::string modeName(DataLoggingMode mode) {
+    static constexpr std::array<const char*, 4> names = {"INITIALIZE", "DATALOG", "CALIBRATE",
+                                                         "STOPPED"};
+    const auto index = static_cast<std::size_t>(mode);
+    return index < names.size() ? names[index] : "";
+}
+
 }  // namespace torven

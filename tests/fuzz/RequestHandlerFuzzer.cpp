@@ -53,12 +53,18 @@ StatusSnapshot snapshotNamed(std::string_view names) {
     snapshot.mode = "DATALOG";
     snapshot.site = std::string(nextLine(names));
     snapshot.configurationError = std::string(nextLine(names));
-    DeviceSnapshot device{.port = std::string(nextLine(names)), .typeName = "DI-194RS"};
-    device.channels.push_back(
-        {.number = 1,
-         .value = 1.5,
-         .valueText = "+1.500",
-         .stream = StreamSnapshot{.id = std::string(names), .status = "LOGGING"}});
+    DeviceSnapshot device;
+    device.port = std::string(nextLine(names));
+    device.typeName = "DI-194RS";
+    StreamSnapshot stream;
+    stream.id = std::string(names);
+    stream.status = "LOGGING";
+    ChannelSnapshot channel;
+    channel.number = 1;
+    channel.value = 1.5;
+    channel.valueText = "+1.500";
+    channel.stream = stream;
+    device.channels.push_back(channel);
     snapshot.devices.push_back(device);
     return snapshot;
 }

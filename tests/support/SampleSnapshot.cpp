@@ -49,6 +49,7 @@ StatusSnapshot sampleSnapshot() {
     StatusSnapshot snapshot;
     snapshot.version = "0.40";
     snapshot.mode = "DATALOG";
+    snapshot.modeText = "DATALOG";
     snapshot.site = "North Ridge";
     snapshot.lastPassTime = 1304467215;
     snapshot.lastPassText = "2011-05-04 00:00:15";

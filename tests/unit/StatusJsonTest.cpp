@@ -42,7 +42,7 @@ TEST(StatusJsonTest, StringsAreEscapedAndKeptValidUtf8) {
 TEST(StatusJsonTest, SampleStationInFull) {
     const std::string json = statusJson(test::sampleSnapshot());
     for (const char* part : {
-             R"({"version":"0.40","mode":"DATALOG","site":"North Ridge",)",
+             R"({"version":"0.40","mode":"DATALOG","modeText":"DATALOG","site":"North Ridge",)",
              R"("time":"2011-05-04T00:00:15Z","configurationError":null,)",
              R"("startTime":"2011-05-03T00:00:00Z",)",
              R"("eventLogLines":{"CONF":1,"INFO":20,"WARN":3,"ERROR":0,"FATAL":0},)",

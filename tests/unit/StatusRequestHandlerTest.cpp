@@ -63,8 +63,9 @@ TEST(StatusRequestHandlerTest, AnswersTheThreePagesToGetAndHeadAndNothingElse) {
         EXPECT_EQ(response.contentType, exchange.contentType) << exchange.path;
         ASSERT_NE(field(response, "Cache-Control"), nullptr);
         EXPECT_EQ(*field(response, "Cache-Control"), "no-store");
-        if (exchange.status == 405)
+        if (exchange.status == 405) {
             EXPECT_EQ(*field(response, "Allow"), "GET, HEAD");
+        }
     }
     const HttpResponse page =
         handler.handle({.method = "GET", .path = "/", .query = "x=/etc/passwd", .headers = {}});
