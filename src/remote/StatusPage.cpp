@@ -32,11 +32,17 @@ td.value,td.rate{text-align:right;font-family:monospace}
 .st-alarm{background:#c62828;color:#fff}
 svg.plot{width:100%;height:auto;display:block;max-width:60em}
 .no-rows{color:#666;font-style:italic}
+@media (max-width:40em){
+th.device,td.device,th.type,td.type,th.rate,td.rate{display:none}
+th,td{padding:0.2em 0.25em}
+body{padding:0.3em}
+}
 )";
 
 constexpr std::string_view columnHeadings =
-    "<tr><th>Port</th><th>Device</th><th>Connection</th><th>Chan</th><th>Data type</th>"
-    "<th>ID</th><th>Data</th><th>Mode</th><th>Rate</th></tr>";
+    "<tr><th>Port</th><th class=\"device\">Device</th><th>Connection</th><th>Chan</th>"
+    "<th class=\"type\">Data type</th><th>ID</th><th>Data</th><th>Mode</th>"
+    "<th class=\"rate\">Rate</th></tr>";
 
 std::string statusClass(const std::string& status) {
     if (status == "LOGGING")
