@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 #include "platform/NativeSocketAddress.h"
 
@@ -70,10 +71,24 @@ struct HttpServer::Daemon {
 
 namespace {
 
-// Answers every request on its first call, before any body is read: a body is never wanted,
-// and a request that brought one has its connection closed after the answer.
+bool bringsBody(MHD_Connection* connection) {
+    const char* length =
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    return (length != nullptr && std::string_view(length) != "0") ||
+           MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
+                                       MHD_HTTP_HEADER_TRANSFER_ENCODING) != nullptr;
+}
+
+// Called when a request's header fields are in, then for each piece of its body, then at its
+// end. A request without a body is answered at its end, so that the connection stays open for
+// the next one. A request that announces a body is answered at once, before anything of the
+// body is asked for or read; the library then closes its connection.
 MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* url, const char* method,
-                         const char*, const char*, std::size_t*, void**) {
+                         const char*, const char*, std::size_t*, void** requestState) {
+    if (*requestState == nullptr && !bringsBody(connection)) {
+        *requestState = cls;
+        return MHD_YES;
+    }
     const auto& handler = *static_cast<const HttpServer::Handler*>(cls);
     // Nothing may unwind into the library's C frames; without memory for an answer the
     // connection is closed instead.
