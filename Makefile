@@ -70,7 +70,7 @@ fuzz:
 	tests/fuzz/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
 
 # Benchmarks, built as the program is (make build). Real-time figures against simulated
-# devices; about a minute and a half.
+# devices; under two minutes.
 bench:
 	$(CMAKE) -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVEN_TESTS=OFF -DTORVEN_BENCH=ON
 	$(CMAKE) --build build-bench -j $(JOBS)
