@@ -36,6 +36,8 @@ cd build
     { tail -20 configure.log >&2; exit 1; }
 make -j "$(nproc)" >make.log 2>&1 || { tail -30 make.log >&2; exit 1; }
 make install >install.log 2>&1 || { tail -20 install.log >&2; exit 1; }
+# Shipped as it is: without the debug information configure's default -g puts in.
+x86_64-w64-mingw32-strip --strip-unneeded "$prefix/bin/libmicrohttpd-12.dll"
 install -D -m 644 ../source/COPYING "$licence"
 cd /
 rm -rf "$work"
