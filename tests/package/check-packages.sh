@@ -51,7 +51,10 @@ check_deb_contents() {
     version="$(dpkg-deb -f "$deb" Version)"
     zcat "$root/usr/share/doc/torven-monitor/changelog.Debian.gz" | head -n 1 |
         grep -qF "torven-monitor ($version)" || fail "changelog does not name version $version"
-    dpkg-deb -f "$deb" Depends | grep -q 'libc6.*libstdc++6' || fail "no computed dependencies"
+    local depends
+    depends="$(dpkg-deb -f "$deb" Depends)"
+    grep -q 'libc6.*libstdc++6' <<<"$depends" || fail "no computed dependencies: $depends"
+    grep -q 'libmicrohttpd12' <<<"$depends" || fail "no dependency on libmicrohttpd12: $depends"
 }
 
 # The packaged monitor in a scratch station with the packaged example configuration: once it
@@ -88,6 +91,8 @@ station/EventLog/
 station/README.txt
 station/ToSend/
 station/bin/
+station/bin/libmicrohttpd-12.dll
+station/bin/libmicrohttpd-COPYING.txt
 station/bin/torven-monitor.exe
 station/tmp/
 EOF
@@ -100,7 +105,18 @@ EOF
     config="$top/station/Conf/TORVEN_config.txt"
     file "$top/station/bin/torven-monitor.exe" | grep -q 'PE32+ executable' ||
         fail "torven-monitor.exe is not a 64-bit Windows program"
-    for text in "$top/README.txt" "$top/station/README.txt" "$config"; do
+    file "$top/station/bin/libmicrohttpd-12.dll" | grep -q 'PE32+ executable (DLL)' ||
+        fail "libmicrohttpd-12.dll is not a 64-bit Windows DLL"
+    # The monitor needs no DLL but the system's and the one beside it.
+    local imports
+    imports="$(x86_64-w64-mingw32-objdump -p "$top/station/bin/torven-monitor.exe" |
+        sed -n 's/^\tDLL Name: //p' | grep -viE '^(kernel32|msvcrt|ws2_32|user32|advapi32|api-ms-win-.*)\.dll$' || true)"
+    [[ "$imports" == "libmicrohttpd-12.dll" ]] ||
+        fail "torven-monitor.exe needs other DLLs than Windows' and libmicrohttpd-12.dll: $imports"
+    grep -q 'GNU LESSER GENERAL PUBLIC LICENSE' "$top/station/bin/libmicrohttpd-COPYING.txt" ||
+        fail "libmicrohttpd-COPYING.txt holds no LGPL text"
+    for text in "$top/README.txt" "$top/station/README.txt" "$config" \
+        "$top/station/bin/libmicrohttpd-COPYING.txt"; do
         if [[ ! -s "$text" ]] || grep -qv $'\r$' "$text"; then
             fail "$text has a line without CR LF"
         fi

@@ -6,9 +6,16 @@
 #include <ctime>
 
 #ifdef _WIN32
+// Winsock 2 before windows.h, which would bring in the first Winsock.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// After Winsock 2.
 #include <io.h>
 #include <windows.h>
 #else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +37,22 @@ int openPipe(int ends[2]) {
 }
 
 constexpr const char* nullDevice = "NUL";
+
+using NativeSocket = SOCKET;
+constexpr int noSignalFlag = 0;
+
+bool startSockets() {
+    WSADATA data{};
+    return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+void stopSockets() {
+    ::WSACleanup();
+}
+
+void closeSocket(NativeSocket socket) {
+    ::closesocket(socket);
+}
 
 }  // namespace
 
@@ -84,6 +107,19 @@ int openPipe(int ends[2]) {
 }
 
 constexpr const char* nullDevice = "/dev/null";
+
+using NativeSocket = int;
+constexpr int noSignalFlag = MSG_NOSIGNAL;
+
+bool startSockets() {
+    return true;
+}
+
+void stopSockets() {}
+
+void closeSocket(NativeSocket socket) {
+    ::close(socket);
+}
 
 }  // namespace
 
@@ -164,6 +200,44 @@ void Pipe::closeWriteEnd() {
     if (ends_[1] >= 0)
         ::close(ends_[1]);
     ends_[1] = -1;
+}
+
+LoopbackConnection::LoopbackConnection(std::uint16_t port) : socketsStarted_(startSockets()) {
+    const NativeSocket socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    socket_ = static_cast<std::intptr_t>(socket);
+    if (socket_ == -1)
+        return;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connected_ = ::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+}
+
+LoopbackConnection::~LoopbackConnection() {
+    if (socket_ != -1)
+        closeSocket(static_cast<NativeSocket>(socket_));
+    if (socketsStarted_)
+        stopSockets();
+}
+
+std::string LoopbackConnection::exchange(std::string_view bytes) {
+    const auto socket = static_cast<NativeSocket>(socket_);
+    for (std::size_t sent = 0; sent < bytes.size();) {
+        const auto count = ::send(socket, bytes.data() + sent,
+                                  static_cast<int>(bytes.size() - sent), noSignalFlag);
+        if (count <= 0)
+            break;
+        sent += static_cast<std::size_t>(count);
+    }
+    std::string answer;
+    char buffer[4096];
+    for (;;) {
+        const auto count = ::recv(socket, buffer, static_cast<int>(sizeof buffer), 0);
+        if (count <= 0)
+            return answer;
+        answer.append(buffer, static_cast<std::size_t>(count));
+    }
 }
 
 RedirectedStandardStreams::RedirectedStandardStreams()

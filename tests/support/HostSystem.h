@@ -59,6 +59,26 @@ class Pipe {
     int ends_[2] = {-1, -1};
 };
 
+// A TCP connection to a port of 127.0.0.1, closed when it goes.
+class LoopbackConnection {
+  public:
+    explicit LoopbackConnection(std::uint16_t port);
+    LoopbackConnection(const LoopbackConnection&) = delete;
+    LoopbackConnection& operator=(const LoopbackConnection&) = delete;
+    ~LoopbackConnection();
+
+    bool connected() const { return connected_; }
+    // Sends the bytes (as far as the peer takes them), then reads until the peer closes the
+    // connection or it fails.
+    std::string exchange(std::string_view bytes);
+
+  private:
+    bool socketsStarted_ = false;
+    // A socket descriptor, or a Windows SOCKET (-1 for none on both).
+    std::intptr_t socket_ = -1;
+    bool connected_ = false;
+};
+
 // Standard input read from a pipe the test writes into, standard output going to the null
 // device, for as long as it lives; nothing reaches the terminal the tests run in.
 class RedirectedStandardStreams {

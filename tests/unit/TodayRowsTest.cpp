@@ -127,6 +127,10 @@ TEST_F(TodayRowsTest, APreviousFileIsFinishedWhereverItWentFirst) {
 }
 
 TEST_F(TodayRowsTest, LinesThatAreNoRowsArePassedOver) {
+    // Made apart from the list: g++ 12 for MinGW at -O2 reports a false -Warray-bounds for a
+    // string built by + inside it.
+    std::string longLine(100000, 'x');
+    longLine += '\n';
     const std::vector<std::string> garbage = {
         row("00:00:00", "--N/A-"),
         row("24:00:00", "+1.0"),
@@ -141,7 +145,7 @@ TEST_F(TodayRowsTest, LinesThatAreNoRowsArePassedOver) {
         "2011-05-04T00:00:00, +1.0\r\n",
         "2011-05-04 00:00:00\r\n",
         std::string("\0\xff\x80,\r", 5) + "\n",
-        std::string(100000, 'x') + "\n",
+        longLine,
         "\r\n",
     };
     std::string content = header;

@@ -94,10 +94,11 @@ void WineMonitorFixture::linkToNothing(int port) {
     linkPort(port, station_.path("Ports"));
 }
 
-void WineMonitorFixture::startWindowsMonitor() {
+void WineMonitorFixture::startWindowsMonitor(const std::vector<std::string>& arguments) {
+    std::vector<std::string> command{"wine", environmentValue("TORVEN_WINDOWS_MONITOR")};
+    command.insert(command.end(), arguments.begin(), arguments.end());
     monitor_ = std::make_unique<TmuxSession>(
-        std::vector<std::string>{"wine", environmentValue("TORVEN_WINDOWS_MONITOR")},
-        station_.path("bin"),
+        command, station_.path("bin"),
         std::vector<std::string>{"TZ=UTC", "WINEPREFIX=" + prefix_.string(), "WINEDEBUG=-all"});
     ASSERT_TRUE(monitor_->started()) << "tmux did not start wine";
     ASSERT_GT(monitor_->pid(), 0);

@@ -24,8 +24,8 @@ class WineMonitorFixture : public MonitorFixture {
     sim::Di194RsSimulator& plugWineDevice(int port, const std::array<double, 4>& volts);
     // COMn of the prefix leads to nothing that opens as a port.
     void linkToNothing(int port);
-    // Starts the .exe with TZ=UTC.
-    void startWindowsMonitor();
+    // Starts the .exe with TZ=UTC and the given arguments.
+    void startWindowsMonitor(const std::vector<std::string>& arguments = {});
 
   private:
     void linkPort(int port, const std::filesystem::path& target);

@@ -1,8 +1,4 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <memory>
@@ -10,6 +6,7 @@
 #include <vector>
 
 #include "platform/HttpServer.h"
+#include "support/HostSystem.h"
 
 namespace torven {
 namespace {
@@ -18,44 +15,7 @@ using platform::HttpRequest;
 using platform::HttpResponse;
 using platform::HttpServer;
 
-// A connection to the server on loopback, closed when it goes.
-class Client {
-  public:
-    explicit Client(std::uint16_t port) : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    Client(const Client&) = delete;
-    Client& operator=(const Client&) = delete;
-    ~Client() { ::close(socket_); }
-
-    bool connected() const { return connected_; }
-
-    // Sends the bytes (as far as the server takes them), then reads until the server closes
-    // the connection or has sent a whole answer without a body to come.
-    std::string exchange(const std::string& bytes) {
-        std::size_t sent = 0;
-        while (sent < bytes.size()) {
-            const ssize_t count =
-                ::send(socket_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (count <= 0)
-                break;
-            sent += static_cast<std::size_t>(count);
-        }
-        std::string answer;
-        char buffer[4096];
-        for (ssize_t count; (count = ::recv(socket_, buffer, sizeof buffer, 0)) > 0;)
-            answer.append(buffer, static_cast<std::size_t>(count));
-        return answer;
-    }
-
-  private:
-    int socket_;
-    bool connected_ = false;
-};
+using Client = test::LoopbackConnection;
 
 class HttpServerTest : public ::testing::Test {
   protected:
