@@ -65,7 +65,8 @@ endfunction()
 # never creates. They are empty: the zip keeps them as folder entries, so that nothing lies
 # in ToSend\ for a transfer to pick up, nor in tmp\ where the monitor keeps its files.
 # libmicrohttpd is a DLL of its own beside the monitor, which anyone may replace by another
-# build of it, as its licence (LGPL) asks; its licence text goes with it.
+# build of it, as its licence (LGPL) asks; its licence text and the source package it was
+# built from (Debian's, unchanged) go with it.
 function(torven_install_windows_station)
     set(station station)
     install(TARGETS torven-monitor RUNTIME DESTINATION ${station}/bin)
@@ -73,6 +74,8 @@ function(torven_install_windows_station)
     torven_crlf_copy(${TORVEN_MICROHTTPD_PREFIX}/share/doc/libmicrohttpd/COPYING
                      ${TORVEN_PACKAGING_OUT}/libmicrohttpd-COPYING.txt)
     install(FILES ${TORVEN_PACKAGING_OUT}/libmicrohttpd-COPYING.txt DESTINATION ${station}/bin)
+    install(DIRECTORY ${TORVEN_MICROHTTPD_PREFIX}/share/source/libmicrohttpd/
+            DESTINATION ${station}/bin/libmicrohttpd-source)
     if(TARGET di194rs-sim)
         install(TARGETS di194rs-sim RUNTIME DESTINATION ${station}/bin)
     endif()

@@ -2,7 +2,8 @@
 # Builds GNU libmicrohttpd for the Windows program with the MinGW-w64 cross compiler, from
 # Debian's source package of the version the Linux build uses (libmicrohttpd-dev), and
 # installs it under PREFIX: include/microhttpd.h, lib/libmicrohttpd.dll.a,
-# bin/libmicrohttpd-12.dll and its licence text, share/doc/libmicrohttpd/COPYING. Linked as a
+# bin/libmicrohttpd-12.dll, its licence text, share/doc/libmicrohttpd/COPYING, and the source
+# package it was built from, share/source/libmicrohttpd/, which goes with the DLL. Linked as a
 # DLL, as its licence (LGPL) asks of a program that is shipped; its C runtime parts are linked
 # into it, so the DLL needs nothing but Windows. With WSAPoll (--enable-poll=yes: configure
 # fails rather than leave it out), which MHD_USE_AUTO then picks, as it picks epoll on Linux.
@@ -11,7 +12,8 @@ set -euo pipefail
 
 prefix=$(realpath -m "$1")
 licence="$prefix/share/doc/libmicrohttpd/COPYING"
-if [ -e "$prefix/lib/libmicrohttpd.dll.a" ] && [ -e "$licence" ]; then
+sources="$prefix/share/source/libmicrohttpd"
+if [ -e "$prefix/lib/libmicrohttpd.dll.a" ] && [ -e "$licence" ] && [ -d "$sources" ]; then
     exit 0
 fi
 version=$(dpkg-query -W -f '${source:Version}' libmicrohttpd-dev)
@@ -39,5 +41,7 @@ make install >install.log 2>&1 || { tail -20 install.log >&2; exit 1; }
 # Shipped as it is: without the debug information configure's default -g puts in.
 x86_64-w64-mingw32-strip --strip-unneeded "$prefix/bin/libmicrohttpd-12.dll"
 install -D -m 644 ../source/COPYING "$licence"
+mkdir -p "$sources"
+install -m 644 ../*.dsc ../*.tar.* "$sources"/
 cd /
 rm -rf "$work"

@@ -93,11 +93,14 @@ station/ToSend/
 station/bin/
 station/bin/libmicrohttpd-12.dll
 station/bin/libmicrohttpd-COPYING.txt
+station/bin/libmicrohttpd-source/
 station/bin/torven-monitor.exe
 station/tmp/
 EOF
     # One top folder; the simulator is there only where the Windows build has it.
+    # The source package of the DLL goes by its Debian version: only its kinds of files count.
     unzip -Z1 "$zip" | sed 's|^[^/]*/||' | grep -v '^$' | grep -vx 'station/bin/di194rs-sim.exe' |
+        grep -vE '^station/bin/libmicrohttpd-source/libmicrohttpd_[^/]+\.(dsc|orig\.tar\.xz|debian\.tar\.xz)$' |
         sort >"$actual"
     diff -u "$expected" "$actual" >&2 || fail "$zip: entries differ from the expected list"
     local top config
@@ -115,6 +118,8 @@ EOF
         fail "torven-monitor.exe needs other DLLs than Windows' and libmicrohttpd-12.dll: $imports"
     grep -q 'GNU LESSER GENERAL PUBLIC LICENSE' "$top/station/bin/libmicrohttpd-COPYING.txt" ||
         fail "libmicrohttpd-COPYING.txt holds no LGPL text"
+    [[ $(find "$top/station/bin/libmicrohttpd-source" -name 'libmicrohttpd_*' | wc -l) -eq 3 ]] ||
+        fail "the DLL's source package (.dsc, .orig.tar.xz, .debian.tar.xz) is not beside it"
     for text in "$top/README.txt" "$top/station/README.txt" "$config" \
         "$top/station/bin/libmicrohttpd-COPYING.txt"; do
         if [[ ! -s "$text" ]] || grep -qv $'\r$' "$text"; then
