@@ -61,6 +61,23 @@ TEST_F(HttpServerTest, HandsTheRequestOverAndAnswersGetAndHead) {
     EXPECT_EQ(headAnswer.substr(headAnswer.find("\r\n\r\n") + 4), "") << "no body for HEAD";
 }
 
+TEST_F(HttpServerTest, KeepsTheConnectionForTheNextRequestButNeverWaitsForABody) {
+    Client twice(server->port());
+    const std::string answers = twice.exchange(
+        "GET /a HTTP/1.1\r\nHost: x\r\n\r\nGET /b HTTP/1.1\r\nHost: x\r\nConnection: "
+        "close\r\n\r\n");
+    EXPECT_EQ(answers.find("HTTP/1.1 200"), 0u);
+    EXPECT_NE(answers.find("HTTP/1.1 200", 1), std::string::npos) << answers;
+    EXPECT_EQ(lastPath, "/b");
+
+    // The body announced is never sent: an answer that waited for it would never come.
+    Client announcing(server->port());
+    const std::string answer =
+        announcing.exchange("POST /c HTTP/1.1\r\nHost: x\r\nContent-Length: 1000000\r\n\r\n");
+    EXPECT_EQ(answer.rfind("HTTP/1.1 200", 0), 0u) << answer;
+    EXPECT_EQ(lastPath, "/c");
+}
+
 TEST_F(HttpServerTest, RefusesARequestHeadLargerThanItsBoundWithoutCallingTheHandler) {
     const std::string longPath(HttpServer::requestHeadBytes, 'a');
     const std::string manyFields = [] {
