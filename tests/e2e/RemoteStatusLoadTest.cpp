@@ -195,7 +195,8 @@ TEST_F(RemoteStatusLoadTest, RequestsAndIdleConnectionsCostNoRow) {
     writeConfig(loadConfig());
     startServing();
     ASSERT_TRUE(
-        eventually([&] { return dataFiles("tmp").size() == 2 * deviceCount; }, screenTimeout));
+        eventually([&] { return dataFiles("tmp").size() == 2 * deviceCount; }, screenTimeout))
+        << joinLines(dataFiles("tmp")) << monitor().screenText();
 
     RequestLoad load;
     {

@@ -136,6 +136,8 @@ TEST_F(RemoteStatusTest, AnswersAgreeWithTheScreenTheFilesAndABrowser) {
                                    : std::optional(std::to_string(parseDateTime(last).value_or(0))))
                 << id;
         }
+        if (HasFailure())
+            break;
         if (linesBefore != linesAfter)
             continue;
         exact.insert("event log");
