@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs what building and testing need and a fresh Debian machine lacks: the compiler,
 # CMake, GoogleTest, GNU libmicrohttpd (the remote status server), tmux for the end-to-end
-# layer, libfaketime for its clock-step tests, curl, promtool and Chromium to check the remote
-# status, and for the Windows stage the MinGW-w64 cross compiler, GoogleTest's sources, Wine
-# and Debian's source of libmicrohttpd (to cross-build it); for `make package` Debian's
-# packaging tools, lintian, unzip and file to check the packages.
+# layer, libfaketime for its clock-step tests, curl, promtool, Chromium and Python (its JSON
+# parser) to check the remote status, and for the Windows stage the MinGW-w64 cross compiler,
+# GoogleTest's sources, Wine and Debian's source of libmicrohttpd (to cross-build it); for
+# `make package` Debian's packaging tools, lintian, unzip and file to check the packages.
 set -euo pipefail
 
 # Debian's source packages, for `apt-get source`, from the same archive as the binary ones.
@@ -42,6 +42,7 @@ command -v tmux >/dev/null || missing+=(tmux)
 command -v pkg-config >/dev/null || missing+=(pkg-config)
 [ -e /usr/include/microhttpd.h ] || missing+=(libmicrohttpd-dev)
 command -v curl >/dev/null || missing+=(curl)
+command -v python3 >/dev/null || missing+=(python3)
 command -v promtool >/dev/null || missing+=(prometheus)
 command -v chromium >/dev/null || missing+=(chromium)
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)

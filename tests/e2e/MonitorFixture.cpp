@@ -140,7 +140,8 @@ void MonitorFixture::writeConfig(const std::string& content) const {
 }
 
 void MonitorFixture::startMonitor(const std::string& timeZone,
-                                  const std::vector<std::string>& environment) {
+                                  const std::vector<std::string>& environment,
+                                  const std::vector<std::string>& arguments) {
     const std::string report = station_.path(sanitizerReport).string();
     // A library preloaded before the sanitizer runtime (a fake clock) is fine for these runs.
     std::vector<std::string> settings{
@@ -149,8 +150,9 @@ void MonitorFixture::startMonitor(const std::string& timeZone,
         sanitizerOptions("UBSAN_OPTIONS", "print_stacktrace=1:log_path=" + report),
         sanitizerOptions("TSAN_OPTIONS", "log_path=" + report)};
     settings.insert(settings.end(), environment.begin(), environment.end());
-    monitor_ = std::make_unique<TmuxSession>(std::vector<std::string>{TORVEN_MONITOR_PATH},
-                                             station_.path("bin"), settings);
+    std::vector<std::string> command{TORVEN_MONITOR_PATH};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    monitor_ = std::make_unique<TmuxSession>(command, station_.path("bin"), settings);
     ASSERT_TRUE(monitor_->started()) << "tmux did not start the monitor";
     ASSERT_GT(monitor_->pid(), 0);
 }

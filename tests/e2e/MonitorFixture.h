@@ -67,9 +67,11 @@ class MonitorFixture : public ::testing::Test {
     sim::Di194RsSimulator& plugDevice(int port, const std::array<double, 4>& volts);
     // Replaces Conf/TORVEN_config.txt in one step, so the program never reads half a file.
     void writeConfig(const std::string& content) const;
-    // Starts the program with the given TZ and further "NAME=value" settings.
+    // Starts the program with the given TZ, further "NAME=value" settings and command line
+    // arguments.
     void startMonitor(const std::string& timeZone = "UTC",
-                      const std::vector<std::string>& environment = {});
+                      const std::vector<std::string>& environment = {},
+                      const std::vector<std::string>& arguments = {});
 
     const TmuxSession& monitor() const { return *monitor_; }
     ::testing::AssertionResult screenShows(const std::string& text,
