@@ -33,14 +33,17 @@ td.value,td.rate{text-align:right;font-family:monospace}
 svg.plot{width:100%;height:auto;display:block;max-width:60em}
 .no-rows{color:#666;font-style:italic}
 @media (max-width:40em){
-th.device,td.device,th.type,td.type,th.rate,td.rate{display:none}
+th.device,td.device,th.channel,td.channel,th.type,td.type,th.rate,td.rate{display:none}
+table{font-size:0.85em}
 th,td{padding:0.2em 0.25em}
+td.connection{white-space:normal;width:5em}
 body{padding:0.3em}
 }
 )";
 
 constexpr std::string_view columnHeadings =
-    "<tr><th>Port</th><th class=\"device\">Device</th><th>Connection</th><th>Chan</th>"
+    "<tr><th>Port</th><th class=\"device\">Device</th><th>Connection</th><th "
+    "class=\"channel\">Chan</th>"
     "<th class=\"type\">Data type</th><th>ID</th><th>Data</th><th>Mode</th>"
     "<th class=\"rate\">Rate</th></tr>";
 
