@@ -164,4 +164,12 @@ std::string dateText(std::int64_t dayNumber) {
     return text.data();
 }
 
+std::string_view withoutBlanks(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos)
+        return {};
+    const std::size_t last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
 }  // namespace torven

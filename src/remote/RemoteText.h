@@ -11,6 +11,9 @@ namespace torven {
 // U+FFFD, so that no answer ever carries invalid UTF-8.
 std::string validUtf8(std::string_view text);
 
+// The text without the spaces, tabs and carriage returns around it.
+std::string_view withoutBlanks(std::string_view text);
+
 // Text for HTML content and attribute values: & < > " ' as entities, control characters
 // other than tab, CR and LF replaced by U+FFFD, invalid UTF-8 as in validUtf8.
 std::string htmlEscaped(std::string_view text);

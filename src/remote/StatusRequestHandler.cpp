@@ -4,6 +4,7 @@
 
 #include "platform/FileSystem.h"
 #include "remote/MetricsText.h"
+#include "remote/RemoteText.h"
 #include "remote/StatusJson.h"
 
 namespace torven {
@@ -35,14 +36,6 @@ platform::HttpResponse textAnswer(int status, std::string text) {
 void addCommonHeaders(platform::HttpResponse& response) {
     response.headers.emplace_back("Cache-Control", "no-store");
     response.headers.emplace_back("X-Content-Type-Options", "nosniff");
-}
-
-std::string trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    const std::size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
 }
 
 }  // namespace
@@ -97,7 +90,7 @@ std::optional<std::string> readTokenFile(const std::string& path) {
     const std::optional<std::string> text = platform::readWholeFile(path);
     if (!text)
         return std::nullopt;
-    std::string token = trimmed(text->substr(0, text->find('\n')));
+    std::string token(withoutBlanks(std::string_view(*text).substr(0, text->find('\n'))));
     if (token.empty())
         return std::nullopt;
     return token;

@@ -42,14 +42,6 @@ std::optional<int> numberAt(std::string_view text, std::size_t position, std::si
     return number;
 }
 
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
-
 std::optional<double> valueOf(std::string_view text) {
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);
@@ -81,10 +73,10 @@ std::optional<Row> parseRow(std::string_view line) {
         if (isField ? !isDigit(line[index]) : line[index] != expected)
             return std::nullopt;
     }
-    const std::string_view rest = trimmed(line.substr(layout.size()));
+    const std::string_view rest = withoutBlanks(line.substr(layout.size()));
     if (rest.empty() || rest.front() != ',')
         return std::nullopt;
-    const std::optional<double> value = valueOf(trimmed(rest.substr(1)));
+    const std::optional<double> value = valueOf(withoutBlanks(rest.substr(1)));
     const std::optional<std::int64_t> day =
         dayNumberOf(*numberAt(line, 0, 4), *numberAt(line, 5, 2), *numberAt(line, 8, 2));
     const int hour = *numberAt(line, 11, 2);
